@@ -1,0 +1,20 @@
+// Conversions between code page 936 and UTF-8, done only at the program's edges (the network's UTF-8,
+// file names, the toolkit, terminal output).
+//
+// They behave as the Windows converters the program was written against: a byte sequence that is not
+// UTF-8 becomes U+FFFD (one per maximal invalid subsequence), a character that code page 936 lacks
+// becomes "?", and a byte sequence that is not code page 936 becomes "?" when read as code page 936.
+#pragma once
+
+#include "text/text.h"
+
+namespace sarvoke {
+
+// Code page 936 text -> its UTF-8 bytes.
+Text AnsiToUtf8(std::string_view text);
+// UTF-8 bytes held in a Text -> code page 936 text.
+Text Utf8ToAnsiText(std::string_view utf8);
+// The same for a body of Bytes: UTF-8 bytes -> code page 936 bytes. An empty body gives an empty result.
+Bytes Utf8BodyToAnsi(const Bytes& body);
+
+}  // namespace sarvoke
