@@ -1,6 +1,7 @@
 #include "app/window_model.h"
 
 #include "app/main_window.h"
+#include "platform/event_pump.h"
 
 namespace sarvoke {
 
@@ -249,14 +250,7 @@ void WindowModel::ShowPopupMenu(const Text& menu) {
   if (view && view->popupMenu) view->popupMenu(menu);
 }
 
-void WindowModel::LetEventsRun() {
-  std::shared_ptr<WindowView> view;
-  {
-    std::lock_guard lock(mutex_);
-    view = view_;
-  }
-  if (view && view->letEventsRun) view->letEventsRun();
-}
+void WindowModel::LetEventsRun() { LetPendingEventsRun(); }
 
 void WindowModel::Bind(const Text& control, Event event, EventHandler handler) {
   std::lock_guard lock(mutex_);

@@ -11,7 +11,7 @@
 //
 // Every operation may be called from any thread; the model guards its state with one mutex and tells its
 // view about each change after releasing it. A view (WindowView) is how a front-end hears of changes and
-// serves what needs a real window: message boxes, the pop-up menu, letting pending events run.
+// serves what needs a real window: message boxes and the pop-up menu.
 #pragma once
 
 #include <functional>
@@ -121,8 +121,6 @@ struct WindowView {
   std::function<void(const Text& message)> messageBox;
   // Show the pop-up menu of that name at the mouse position.
   std::function<void(const Text& menu)> popupMenu;
-  // Let the pending window events of the calling thread run.
-  std::function<void()> letEventsRun;
 };
 
 using EventHandler = std::function<void(int arg)>;
@@ -188,7 +186,7 @@ class WindowModel {
   // --- what needs the front-end
   void MessageBox(const Text& message);  // blocks until dismissed; the headless view records it
   void ShowPopupMenu(const Text& menu);
-  void LetEventsRun();
+  void LetEventsRun();  // the platform's event pump (platform/event_pump.h)
 
   // --- the event table
   void Bind(const Text& control, Event event, EventHandler handler);
