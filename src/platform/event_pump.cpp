@@ -2,25 +2,33 @@
 
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace sarvoke {
 namespace {
 std::mutex pumpMutex;
 std::shared_ptr<std::function<void()>> pump;
+std::thread::id pumpThread;
+thread_local bool pumping = false;  // a pump that itself waits must not re-enter
 }  // namespace
 
 void SetEventPump(std::function<void()> f) {
   std::lock_guard lock(pumpMutex);
   pump = f ? std::make_shared<std::function<void()>>(std::move(f)) : nullptr;
+  pumpThread = std::this_thread::get_id();
 }
 
 void LetPendingEventsRun() {
   std::shared_ptr<std::function<void()>> p;
   {
     std::lock_guard lock(pumpMutex);
+    if (pumpThread != std::this_thread::get_id()) return;
     p = pump;
   }
-  if (p) (*p)();
+  if (!p || pumping) return;
+  pumping = true;
+  (*p)();
+  pumping = false;
 }
 
 }  // namespace sarvoke

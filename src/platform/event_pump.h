@@ -1,15 +1,18 @@
-// Letting the pending window events of the calling thread run, from code that knows no window.
+// Letting the pending window events run, from code that knows no window.
 //
-// The front-end installs the pump at start; without one (tests, the command line) the call does nothing.
+// The front-end installs its pump on the GUI thread at start. Long waits on the GUI thread (a transfer,
+// a probe) call LetPendingEventsRun() now and then, so that the window keeps painting while a handler
+// waits; the front-end's pump takes no user input meanwhile. Calls from other threads, and calls when no
+// pump is installed (tests, the command line), do nothing.
 #pragma once
 
 #include <functional>
 
 namespace sarvoke {
 
-// Installs the front-end's pump; an empty function removes it.
+// Installs the front-end's pump for the calling thread (the GUI thread); an empty function removes it.
 void SetEventPump(std::function<void()> pump);
-// Runs the pending window events of the calling thread, when a pump is installed.
+// Runs the pending window events when called on the thread that installed the pump.
 void LetPendingEventsRun();
 
 }  // namespace sarvoke
