@@ -1,0 +1,74 @@
+// sarvoke-lab: starts the lab's services on loopback, writes their endpoints file and serves until it is
+// stopped (Ctrl-C or SIGTERM).
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "lab_server.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void OnSignal(int) { stopRequested = 1; }
+
+void Usage(std::FILE* to) {
+  std::fputs(
+      "usage: sarvoke-lab [--endpoints-out FILE] [--search-port N] [--publisher-port N] [--share-port N]\n"
+      "                   [--catalogue FILE] [--changed-shape] [--no-hits]\n"
+      "Serves the web search engine, the publisher's site and the share site on 127.0.0.1 and writes an\n"
+      "endpoints file for them (printed to standard output as well). Ports default to free ones.\n"
+      "  --changed-shape  results pages of a changed shape that only the publisher's pattern file matches\n"
+      "  --no-hits        every results page is empty\n",
+      to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sarvoke::lab::LabOptions options;
+  std::string endpointsOut;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        Usage(stderr);
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (a == "--endpoints-out") endpointsOut = value();
+    else if (a == "--search-port") options.searchPort = std::atoi(value().c_str());
+    else if (a == "--publisher-port") options.publisherPort = std::atoi(value().c_str());
+    else if (a == "--share-port") options.shareSitePort = std::atoi(value().c_str());
+    else if (a == "--catalogue") options.catalogueFile = value();
+    else if (a == "--changed-shape") options.changedShape = true;
+    else if (a == "--no-hits") options.noHits = true;
+    else if (a == "--help" || a == "-h") {
+      Usage(stdout);
+      return 0;
+    } else {
+      Usage(stderr);
+      return 2;
+    }
+  }
+  sarvoke::lab::LabServer lab(options);
+  if (!lab.Start()) {
+    std::fprintf(stderr, "sarvoke-lab: a port could not be bound\n");
+    return 1;
+  }
+  if (!endpointsOut.empty() && !lab.WriteEndpointsFile(endpointsOut)) {
+    std::fprintf(stderr, "sarvoke-lab: cannot write %s\n", endpointsOut.c_str());
+    return 1;
+  }
+  std::fputs(lab.EndpointsFileText().c_str(), stdout);
+  std::fflush(stdout);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  while (!stopRequested) pause();
+  lab.Stop();
+  return 0;
+}
