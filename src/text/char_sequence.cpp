@@ -1,0 +1,206 @@
+#include "text/char_sequence.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cwchar>
+#include <exception>
+#include <memory>
+
+namespace sarvoke {
+namespace {
+
+constexpr wchar_t kReplacement = 0xFFFD;
+
+// Code points of every double-byte character (index (lead - 0x81) * 256 + trail) and of the single bytes
+// from 0x80 up, read once from iconv's code page 936 table.
+struct DecodeTable {
+  std::array<wchar_t, 126 * 256> pairs;
+  std::array<wchar_t, 128> high;
+};
+
+wchar_t DecodeOne(iconv_t cd, const char* bytes, std::size_t length) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes);
+  std::size_t inLeft = length;
+  char32_t out[2] = {0, 0};
+  char* dst = reinterpret_cast<char*>(out);
+  std::size_t outLeft = sizeof out;
+  const std::size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+  // Only a conversion that used every byte and gave one code point reads as one character.
+  if (r == static_cast<std::size_t>(-1) || inLeft != 0 || outLeft != sizeof out - 4) return kReplacement;
+  return static_cast<wchar_t>(out[0]);
+}
+
+std::unique_ptr<DecodeTable> BuildDecodeTable() {
+  auto table = std::make_unique<DecodeTable>();
+  table->pairs.fill(kReplacement);
+  table->high.fill(kReplacement);
+  iconv_t cd = iconv_open("UTF-32LE", "CP936");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return table;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      table->pairs[(lead - 0x81) * 256 + trail] = DecodeOne(cd, pair, 2);
+    }
+  }
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    if (b >= 0x81 && b <= 0xFE) continue;  // lead bytes standing alone at the end of a text
+    const char one = static_cast<char>(b);
+    table->high[b - 0x80] = DecodeOne(cd, &one, 1);
+  }
+  iconv_close(cd);
+  return table;
+}
+
+const DecodeTable& Table() {
+  // Built on first use; a function-local static is initialised once even when threads race for it.
+  static const std::unique_ptr<DecodeTable> table = BuildDecodeTable();
+  return *table;
+}
+
+inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+
+// Byte offsets of character positions, for positions that mostly come in increasing order.
+class OffsetCursor {
+ public:
+  explicit OffsetCursor(const CharSequence& seq) : seq_(seq) {}
+  std::uint32_t At(std::size_t charIndex) {
+    if (charIndex < char_ || charIndex - char_ >= 64) {
+      char_ = charIndex & ~std::size_t{63};
+      byte_ = seq_.checkpoints[charIndex >> 6];
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(seq_.bytes.data());
+    const std::size_t n = seq_.bytes.size();
+    while (char_ < charIndex) {
+      byte_ += (IsLead(p[byte_]) && byte_ + 1 < n) ? 2 : 1;
+      ++char_;
+    }
+    return static_cast<std::uint32_t>(byte_);
+  }
+
+ private:
+  const CharSequence& seq_;
+  std::size_t char_ = 0;
+  std::size_t byte_ = 0;
+};
+
+}  // namespace
+
+bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
+  seq.bytes = text;
+  seq.count = 0;
+  seq.checkpoints.clear();
+  if (text.size() >= MatchTable::kNoSpan) return false;  // spans are 32-bit
+  const DecodeTable& table = Table();
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  // Grown, never shrunk, and never cleared: the decoding below writes every character it counts.
+  if (seq.chars.size() < n + 1) seq.chars.resize(n + 1);
+  seq.checkpoints.reserve(n / 64 + 2);
+  wchar_t* out = seq.chars.data();
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < n;) {
+    if ((count & 63) == 0) seq.checkpoints.push_back(static_cast<std::uint32_t>(i));
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+      out[count++] = b;
+      ++i;
+    } else if (IsLead(b) && i + 1 < n) {
+      out[count++] = table.pairs[(b - 0x81) * 256 + p[i + 1]];
+      i += 2;
+    } else {
+      out[count++] = table.high[b - 0x80];
+      ++i;
+    }
+  }
+  if ((count & 63) == 0) seq.checkpoints.push_back(static_cast<std::uint32_t>(n));
+  seq.count = count;
+  return true;
+}
+
+CharSequence& ThreadCharSequence() {
+  thread_local CharSequence seq;
+  return seq;
+}
+
+std::wstring DecodeChars(std::string_view text) {
+  CharSequence seq;
+  if (!DecodeCharSequence(text, seq)) return std::wstring();
+  return std::wstring(seq.chars.data(), seq.count);
+}
+
+wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase) {
+  if (pattern.empty()) return 0;
+  const wchar_t c = pattern[0];
+  if (c >= 0x80 || std::wstring_view(L"\\[](){}.*+?^$|#").find(c) != std::wstring_view::npos) return 0;
+  if (ignoreCase && ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'))) return 0;
+  if (pattern.size() > 1 && std::wstring_view(L"*+?{").find(pattern[1]) != std::wstring_view::npos) return 0;
+  // Any alternation, at whatever depth, may offer a match that starts elsewhere.
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == L'\\') {
+      ++i;
+    } else if (pattern[i] == L'[') {
+      std::size_t j = i + 1;
+      if (j < pattern.size() && pattern[j] == L'^') ++j;
+      if (j < pattern.size() && pattern[j] == L']') ++j;
+      while (j < pattern.size() && pattern[j] != L']') j += pattern[j] == L'\\' ? 2 : 1;
+      i = j;
+    } else if (pattern[i] == L'|') {
+      return 0;
+    }
+  }
+  return c;
+}
+
+std::string_view SpanText(const MatchTable& table, std::size_t match, std::size_t group,
+                          std::string_view source) {
+  if (group >= table.groups || match >= MatchTableCount(table)) return {};
+  const MatchTable::Span& span = table.spans[match * table.groups + group];
+  if (span.start == MatchTable::kNoSpan || span.end > source.size() || span.start > span.end) return {};
+  return source.substr(span.start, span.end - span.start);
+}
+
+bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::size_t startChar, bool all,
+                 boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table) {
+  table.spans.clear();
+  table.groups = expression.mark_count() + 1;
+  if (seq.checkpoints.empty()) return false;  // the text was too long to decode
+  const wchar_t* const base = seq.chars.data();
+  const wchar_t* const last = base + seq.count;
+  OffsetCursor offsets(seq);
+  std::size_t start = startChar;
+  boost::wcmatch m;  // reused, so that the loop does not allocate per match
+  try {
+    while (start <= seq.count) {
+      if (firstChar != 0) {
+        const wchar_t* hit = std::wmemchr(base + start, firstChar, seq.count - start);
+        if (!hit) break;
+        start = hit - base;
+      }
+      auto f = flags;
+      if (start > 0) f |= boost::regex_constants::match_prev_avail;
+      if (!boost::regex_search(base + start, last, m, expression, f, base)) break;
+      for (std::size_t g = 0; g < table.groups; ++g) {
+        const auto& sub = m[static_cast<int>(g)];
+        if (!sub.matched) {
+          table.spans.push_back({MatchTable::kNoSpan, MatchTable::kNoSpan});
+        } else {
+          const std::uint32_t from = offsets.At(sub.first - base);
+          table.spans.push_back({from, offsets.At(sub.second - base)});
+        }
+      }
+      if (!all) break;
+      const std::size_t end = m[0].second - base;
+      start = m[0].first == m[0].second ? end + 1 : end;
+    }
+  } catch (const std::exception&) {
+    // The complexity limit (a pattern built to backtrack for ever), a stack or memory limit: no result.
+    table.spans.clear();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace sarvoke

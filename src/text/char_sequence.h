@@ -1,0 +1,80 @@
+// Running a wide-character regular expression over a code page 936 Text.
+//
+// Both pattern facilities match by character, not by byte: the Text is decoded into Unicode code points
+// (one wchar_t per character, with a table back into the source bytes), the expression runs over the code
+// points, and the matches come back as byte spans of the source. So ASCII case folding never touches the
+// second byte of a double-byte character, and no match starts or ends inside one.
+//
+//   CharSequence seq;
+//   DecodeCharSequence("a文b", seq);   // chars {'a', U+6587, 'b'}
+//   MatchTable table;
+//   FindMatches(expression, seq, 0, true, boost::regex_constants::match_default, 0, table);
+//   std::string_view whole = SpanText(table, 0, 0, text);
+//
+// Internal to src/text: the RegexObject and SimplePattern are built on it.
+#pragma once
+
+#include <boost/regex.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text/text.h"
+
+namespace sarvoke {
+
+// A Text as characters: chars[i] is the code point of the i-th character. Byte offsets are kept for every
+// 64th character only; the others are found by walking forward from there.
+struct CharSequence {
+  std::string_view bytes;                  // the Text itself, which must outlive the sequence
+  std::vector<wchar_t> chars;              // reused from search to search, so its capacity stays
+  std::size_t count = 0;                   // characters in use
+  std::vector<std::uint32_t> checkpoints;  // byte offset of character 64 * k
+};
+
+// Decodes `text` into `seq`. A lead byte with a byte behind it is one character (as everywhere in the
+// program); a pair that is not code page 936 becomes U+FFFD. False for a text of 4 GB or more.
+bool DecodeCharSequence(std::string_view text, CharSequence& seq);
+
+// A sequence kept per thread for the searches of that thread, so that its buffer is not allocated, and
+// its memory not touched for the first time, on every search.
+CharSequence& ThreadCharSequence();
+
+// The characters of `text` alone, for patterns.
+std::wstring DecodeChars(std::string_view text);
+
+// The matches of one search as byte spans: for match m (0-based) and group g (0 the whole match),
+// spans[m * groups + g] holds its start and end offsets, or kNoSpan when the group took no part.
+struct MatchTable {
+  static constexpr std::uint32_t kNoSpan = 0xFFFFFFFFu;
+  struct Span {
+    std::uint32_t start;
+    std::uint32_t end;
+  };
+  std::size_t groups = 0;  // the groups of one match, the whole match included
+  std::vector<Span> spans;
+};
+
+// Number of matches in the table.
+inline std::size_t MatchTableCount(const MatchTable& table) {
+  return table.groups == 0 ? 0 : table.spans.size() / table.groups;
+}
+
+// The bytes of group `group` (0 the whole match) of match `match` (both 0-based) out of `source`; empty
+// when either index is outside the table or the group took no part.
+std::string_view SpanText(const MatchTable& table, std::size_t match, std::size_t group,
+                          std::string_view source);
+
+// The character that every match of `pattern` must begin with, when the pattern opens with a plain
+// literal that no alternative, quantifier or case folding can get round; 0 when there is none. Searches
+// use it to skip to the candidates.
+wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase);
+
+// Runs `expression` over `seq` from character `startChar` and fills `table` with the first match, or with
+// every match when `all` is set: left to right without overlap, an empty match moving the next search
+// one character on. Returns false (and an empty table) when the engine gives up, for instance on a
+// pattern that would backtrack without end; true otherwise, also when nothing matched.
+bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::size_t startChar, bool all,
+                 boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table);
+
+}  // namespace sarvoke

@@ -1,0 +1,221 @@
+#include "text/regex_object.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sarvoke {
+namespace {
+
+// The engine's results-page pattern for one hit.
+const Text kResultPattern =
+    "}\"  href=\"(.+?)\"   target=\"_blank\" >.+?</a></h3>     <font size=-1>文件名:(.+?) 文件大小:(.+?) "
+    "分享者:(.+?) 分享时间:(.+?) 下载次数:(.+?)</font>";
+
+Text ResultLine(const Text& url, const Text& name, const Text& size, const Text& sharer, const Text& time,
+                const Text& count) {
+  return "<h3 class=\"t\"><a data-click=\"{'F':'7'}\"  href=\"" + url + "\"   target=\"_blank\" >" + name +
+         "_免费高速下载</a></h3>     <font size=-1>文件名:" + name + " 文件大小:" + size +
+         " 分享者:" + sharer + " 分享时间:" + time + " 下载次数:" + count + "</font><br>\n";
+}
+
+TEST(RegexObjectTest, FreshObjectIsEmpty) {
+  RegexObject re;
+  EXPECT_EQ(re.MatchCount(), 0);
+  EXPECT_EQ(re.GetPattern(), "");
+  EXPECT_EQ(re.MatchText(1), "");
+  EXPECT_EQ(re.SubmatchCount(), 0);
+  EXPECT_EQ(re.Replace("x"), "");
+}
+
+TEST(RegexObjectTest, SearchTable) {
+  struct Row {
+    const char* label;
+    Text pattern;
+    Text text;
+    std::optional<bool> caseSensitive, multiline, global, quoteToken;
+    bool ok;
+    std::vector<Text> matches;
+  };
+  const std::nullopt_t none = std::nullopt;
+  const std::vector<Row> rows = {
+      {"lower-case pattern, upper-case text", "abc", "xABCx", none, none, none, none, true, {"ABC"}},
+      {"case-sensitive misses", "abc", "xABCx", true, none, none, none, true, {}},
+      {"global collects every match", "a\\d", "a1 A2 a3", none, none, none, none, true, {"a1", "A2", "a3"}},
+      {"not global takes the first", "a\\d", "a1 A2 a3", none, none, false, none, true, {"a1"}},
+      {"quote token kept as written", "#引号(\\w+)#引号", "say \"hi\"", none, none, none, none, true, {}},
+      {"quote token as a quote", "#引号(\\w+)#引号", "say \"hi\"", none, none, none, true, true, {"\"hi\""}},
+      {"quote token written literally", "#引号x", "#引号x", none, none, none, none, true, {"#引号x"}},
+      {"dot takes CR", "a.b", "a\rb", none, none, none, none, true, {"a\rb"}},
+      {"dot takes form feed", "a.b", "a\fb", none, none, none, none, true, {"a\fb"}},
+      {"dot refuses LF", "a.b", "a\nb", none, none, none, none, true, {}},
+      {"escaped dot is a dot", "a\\.b", "axb a.b", none, none, none, none, true, {"a.b"}},
+      {"dot in a class is a dot", "a[.]b", "axb a.b", none, none, none, none, true, {"a.b"}},
+      {"lazy quantifier", "<(.+?)>", "<a><b>", none, none, none, none, true, {"<a>", "<b>"}},
+      {"multiline anchors", "^\\w+$", "ab\ncd", none, none, none, none, true, {"ab", "cd"}},
+      {"single-line anchors", "^\\w+$", "ab\ncd", none, false, none, none, true, {}},
+      {"single-line end is the end", "b$", "ab\n", none, false, none, none, true, {}},
+      {"empty matches step on", "x*", "ab", none, none, none, none, true, {"", "", ""}},
+      {"Chinese literal",
+       "文件名:(.+?) ",
+       "文件名:三国.rar 大小",
+       none,
+       none,
+       none,
+       none,
+       true,
+       {"文件名:三国.rar "}},
+      {"invalid pattern", "(ab", "ab", none, none, none, none, false, {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_EQ(re.Search(r.pattern, r.text, r.caseSensitive, r.multiline, r.global, r.quoteToken), r.ok);
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+}
+
+TEST(RegexObjectTest, DoubleByteCharactersStayWhole) {
+  // B0 5C and 81 7C are whole characters whose second bytes are "\" and "|"; C1 41 has an "A" inside.
+  const Text text = "\xB0\x5C\\x\x81\x7C|y\xC1\x41";
+  struct Row {
+    const char* label;
+    Text pattern;
+    std::vector<Text> matches;
+  };
+  const std::vector<Row> rows = {
+      {"backslash only where it stands alone", "\\\\", {"\\"}},
+      {"bar only where it stands alone", "\\|", {"|"}},
+      {"no case folding of a second byte", "a", {}},
+      {"a dot takes the whole character", "^.", {"\xB0\x5C"}},
+      {"the character in a pattern is a literal", "\xB0\x5C", {"\xB0\x5C"}},
+      {"a class of the character", "[\x81\x7C]", {"\x81\x7C"}},
+      {"characters as units", "(.)x", {"\\x"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, text));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+}
+
+TEST(RegexObjectTest, InvalidPatternAfterSuccessfulSearchLeavesNoMatches) {
+  RegexObject re;
+  ASSERT_TRUE(re.Search("a", "aaa"));
+  ASSERT_EQ(re.MatchCount(), 3);
+  EXPECT_FALSE(re.Search("a[", "aaa"));
+  EXPECT_EQ(re.MatchCount(), 0);
+  EXPECT_EQ(re.MatchText(1), "");
+  EXPECT_EQ(re.SubmatchCount(), 0);
+  EXPECT_EQ(re.GetPattern(), "a[");
+  EXPECT_EQ(re.Replace("b"), "");
+}
+
+TEST(RegexObjectTest, GroupsAndIndexes) {
+  RegexObject re;
+  ASSERT_TRUE(re.Search("(\\w)(\\d)?", "a1 b"));
+  ASSERT_EQ(re.MatchCount(), 2);
+  EXPECT_EQ(re.SubmatchCount(), 2);
+  struct Row {
+    const char* label;
+    int match, group;
+    Text expected;
+  };
+  const std::vector<Row> rows = {
+      {"group 1", 1, 1, "a"},
+      {"group 2", 1, 2, "1"},
+      {"group that took no part", 2, 2, ""},
+      {"group beyond the groups", 1, 3, ""},
+      {"group 0 is no group", 1, 0, ""},
+      {"match 0", 0, 1, ""},
+      {"match beyond the matches", 3, 1, ""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    EXPECT_EQ(re.SubmatchText(r.match, r.group), r.expected);
+  }
+  EXPECT_EQ(re.MatchText(0), "");
+  EXPECT_EQ(re.MatchText(3), "");
+}
+
+TEST(RegexObjectTest, ResultPatternOverResultLines) {
+  const Text page =
+      "<html>\n" +
+      ResultLine("http://pan/s?id=1", "<em>三国</em>演义.rar", "1.2M", "张三", "2013-12-09", "12") +
+      "<div>广告</div>\n" + ResultLine("http://pan/s?id=2", "红楼梦.txt", "300K", "李四", "2014-01-02", "0") +
+      // Broken over two lines: "." takes no line feed, so this hit is skipped.
+      "<h3><a data-click=\"{}\"  href=\"http://x\"   target=\"_blank\" >a\n</a></h3></font>\n";
+  ASSERT_EQ(kResultPattern.size(), 144u);
+  RegexObject re;
+  ASSERT_TRUE(re.Search(kResultPattern, page));
+  ASSERT_EQ(re.MatchCount(), 2);
+  EXPECT_EQ(re.SubmatchCount(), 6);
+  const std::vector<std::vector<Text>> expected = {
+      {"http://pan/s?id=1", "<em>三国</em>演义.rar", "1.2M", "张三", "2013-12-09", "12"},
+      {"http://pan/s?id=2", "红楼梦.txt", "300K", "李四", "2014-01-02", "0"},
+  };
+  for (int m = 1; m <= 2; ++m) {
+    SCOPED_TRACE(m);
+    for (int g = 1; g <= 6; ++g) EXPECT_EQ(re.SubmatchText(m, g), expected[m - 1][g - 1]);
+  }
+}
+
+TEST(RegexObjectTest, ReplaceTable) {
+  struct Row {
+    const char* label;
+    Text pattern, text, replacement;
+    std::optional<bool> global;
+    Text expected;
+  };
+  const std::vector<Row> rows = {
+      {"group references", "(\\w+)=(\\w+)", "a=1 b=2", "$2=$1", std::nullopt, "1=a 2=b"},
+      {"first only when not global", "\\d", "1 2 3", "#", false, "# 2 3"},
+      {"whole match and dollar", "b", "abc", "[$&$$]", std::nullopt, "a[b$]c"},
+      {"text before and behind", "b", "abc", "<$`|$'>", std::nullopt, "a<a|c>c"},
+      {"reference beyond the groups stays", "(a)", "a", "$2$1", std::nullopt, "$2a"},
+      {"no match leaves the text", "z", "abc", "y", std::nullopt, "abc"},
+      {"double-byte text", "三", "一三五", "[三]", std::nullopt, "一[三]五"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    ASSERT_TRUE(re.Search(r.pattern, r.text, std::nullopt, std::nullopt, r.global));
+    EXPECT_EQ(re.Replace(r.replacement), r.expected);
+  }
+}
+
+TEST(RegexObjectTest, CopyKeepsTheMatchesOfItsSearch) {
+  RegexObject re;
+  ASSERT_TRUE(re.Search("(\\d)", "a1b2"));
+  const RegexObject copy = re;
+  ASSERT_TRUE(re.Search("x", "y"));
+  EXPECT_EQ(re.MatchCount(), 0);
+  EXPECT_EQ(copy.MatchCount(), 2);
+  EXPECT_EQ(copy.SubmatchText(2, 1), "2");
+  EXPECT_EQ(copy.GetPattern(), "(\\d)");
+}
+
+TEST(RegexObjectTest, CatastrophicPatternFailsInsteadOfHanging) {
+  struct Row {
+    const char* pattern;
+    char fill;
+    std::size_t length;
+  };
+  const std::vector<Row> rows = {{"(a+)+b", 'a', 30}, {"(a+)+b", 'a', 5000}, {"(x+x+)+y", 'x', 5000}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.pattern) + " over " + std::to_string(r.length));
+    RegexObject re;
+    ASSERT_TRUE(re.Search("a", "a"));
+    EXPECT_FALSE(re.Search(r.pattern, std::string(r.length, r.fill)));
+    EXPECT_EQ(re.MatchCount(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace sarvoke
