@@ -15,6 +15,7 @@
 
 #include "app/window_model.h"
 #include "search/search_state.h"
+#include "text/regex_object.h"
 
 namespace sarvoke {
 
@@ -25,6 +26,7 @@ struct App {
   std::string runDirectory;  // the program file's directory (UTF-8 path, no trailing separator)
   WindowModel window;
   SearchState search;
+  RegexObject resultsRegex;  // reads every results page (GUI thread only)
   // Set by ProgramExit; worker routines look at it before they touch the window again.
   std::atomic<bool> exiting{false};
 };

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/skin.h"
 #include "platform/threads.h"
+#include "search/search_events.h"
 
 namespace sarvoke {
 
@@ -22,6 +23,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   w.Bind(Text(kMainWindow), Event::Created, [app](int) { WindowCreated(*app); });
   w.Bind(Text(kMainWindow), Event::Destroying, [app](int) { WindowClosing(*app); });
   w.Bind("超级列表框1", Event::RightClicked, [app](int) { ResultListRightClicked(*app); });
+  BindSearchEvents(*app);
 }
 
 int ProgramStart(const std::function<void(const std::shared_ptr<App>&)>& showWindowAndRunLoop,
@@ -46,6 +48,7 @@ void ProgramExit(App& app) {
   app.exiting = true;
   app.window.SetView(WindowView{});
   app.search = SearchState{};
+  app.resultsRegex = RegexObject();
 }
 
 void ResultListRightClicked(App& app) { app.window.ShowPopupMenu(Text(kResultMenu)); }
