@@ -54,6 +54,7 @@ std::optional<std::u16string> ReadStringLiteral(const std::wstring& body) {
     if (i + 1 >= n) return std::nullopt;  // the backslash would escape the closing quote
     const char16_t d = s[i + 1];
     i += 2;
+    // JScript knows no "\v": like any undefined escape it stands for the letter itself.
     switch (d) {
       case u'\r':
       case u'\n':
@@ -69,9 +70,6 @@ std::optional<std::u16string> ReadStringLiteral(const std::wstring& body) {
         break;
       case u'f':
         units.push_back(u'\f');
-        break;
-      case u'v':
-        units.push_back(u'\v');
         break;
       case u'r':
         units.push_back(u'\r');
