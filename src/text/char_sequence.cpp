@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <array>
+#include <cstring>
 #include <cwchar>
 #include <exception>
 #include <memory>
@@ -62,61 +63,89 @@ const DecodeTable& Table() {
 
 inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
-// Byte offsets of character positions, for positions that mostly come in increasing order.
-class OffsetCursor {
- public:
-  explicit OffsetCursor(const CharSequence& seq) : seq_(seq) {}
-  std::uint32_t At(std::size_t charIndex) {
-    if (charIndex < char_ || charIndex - char_ >= 64) {
-      char_ = charIndex & ~std::size_t{63};
-      byte_ = seq_.checkpoints[charIndex >> 6];
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(seq_.bytes.data());
-    const std::size_t n = seq_.bytes.size();
-    while (char_ < charIndex) {
-      byte_ += (IsLead(p[byte_]) && byte_ + 1 < n) ? 2 : 1;
-      ++char_;
-    }
-    return static_cast<std::uint32_t>(byte_);
-  }
+// The same test as the engine's for a line break, which looks at the low 16 bits.
+inline bool IsOtherLineBreak(wchar_t c) {
+  const auto low = static_cast<std::uint16_t>(c);
+  return c == L'\r' || c == L'\f' || low == 0x2028u || low == 0x2029u || low == 0x85u;
+}
 
- private:
-  const CharSequence& seq_;
-  std::size_t char_ = 0;
-  std::size_t byte_ = 0;
-};
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+// Non-zero when one of the eight ASCII bytes in `x` is CR or FF (0x0D and 0x0C differ in the low bit only).
+inline std::uint64_t HasCrOrFf(std::uint64_t x) {
+  const std::uint64_t v = (x | kOnes) ^ (kOnes * 0x0D);
+  return (v - kOnes) & ~v & kHighs;
+}
 
 }  // namespace
 
 bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
   seq.bytes = text;
   seq.count = 0;
-  seq.checkpoints.clear();
+  seq.otherLineBreaks = false;
+  seq.valid = false;
   if (text.size() >= MatchTable::kNoSpan) return false;  // spans are 32-bit
   const DecodeTable& table = Table();
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
-  // Grown, never shrunk, and never cleared: the decoding below writes every character it counts.
+  // Grown, never shrunk, and never cleared: the decoding below writes every entry it counts.
   if (seq.chars.size() < n + 1) seq.chars.resize(n + 1);
-  seq.checkpoints.reserve(n / 64 + 2);
+  const std::size_t blocks = n / 64 + 2;
+  if (seq.checkpoints.size() < blocks) seq.checkpoints.resize(blocks);
+  if (seq.doubleByte.size() < blocks) seq.doubleByte.resize(blocks);
   wchar_t* out = seq.chars.data();
   std::size_t count = 0;
-  for (std::size_t i = 0; i < n;) {
-    if ((count & 63) == 0) seq.checkpoints.push_back(static_cast<std::uint32_t>(i));
-    const unsigned char b = p[i];
-    if (b < 0x80) {
-      out[count++] = b;
-      ++i;
-    } else if (IsLead(b) && i + 1 < n) {
-      out[count++] = table.pairs[(b - 0x81) * 256 + p[i + 1]];
-      i += 2;
-    } else {
-      out[count++] = table.high[b - 0x80];
-      ++i;
+  std::size_t i = 0;
+  std::uint64_t crOrFf = 0;
+  bool otherBreaks = false;
+  std::size_t block = 0;
+  while (i < n) {
+    // One block of 64 characters; runs of eight ASCII bytes are copied at once.
+    seq.checkpoints[block] = static_cast<std::uint32_t>(i);
+    std::uint64_t doubles = 0;
+    unsigned k = 0;
+    while (k < 64 && i < n) {
+      if (k <= 56 && n - i >= 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        if ((x & kHighs) == 0) {
+          crOrFf |= HasCrOrFf(x);
+          for (unsigned j = 0; j < 8; ++j) out[count + j] = p[i + j];
+          count += 8;
+          i += 8;
+          k += 8;
+          continue;
+        }
+      }
+      const unsigned char b = p[i];
+      wchar_t c;
+      if (b < 0x80) {
+        c = b;
+        ++i;
+      } else if (IsLead(b) && i + 1 < n) {
+        c = table.pairs[(b - 0x81) * 256 + p[i + 1]];
+        doubles |= std::uint64_t{1} << k;
+        i += 2;
+      } else {
+        c = table.high[b - 0x80];
+        ++i;
+      }
+      otherBreaks |= IsOtherLineBreak(c);
+      out[count++] = c;
+      ++k;
     }
+    seq.doubleByte[block] = doubles;
+    ++block;
   }
-  if ((count & 63) == 0) seq.checkpoints.push_back(static_cast<std::uint32_t>(n));
+  // The block of the end position, when the last block was full (or the text empty).
+  if ((count & 63) == 0) {
+    seq.checkpoints[block] = static_cast<std::uint32_t>(n);
+    seq.doubleByte[block] = 0;
+  }
   seq.count = count;
+  seq.otherLineBreaks = otherBreaks || crOrFf != 0;
+  seq.valid = true;
   return true;
 }
 
@@ -162,14 +191,14 @@ std::string_view SpanText(const MatchTable& table, std::size_t match, std::size_
   return source.substr(span.start, span.end - span.start);
 }
 
-bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::size_t startChar, bool all,
+template <class Regex>
+bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t startChar, bool all,
                  boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table) {
   table.spans.clear();
   table.groups = expression.mark_count() + 1;
-  if (seq.checkpoints.empty()) return false;  // the text was too long to decode
+  if (!seq.valid) return false;  // the text was too long to decode
   const wchar_t* const base = seq.chars.data();
   const wchar_t* const last = base + seq.count;
-  OffsetCursor offsets(seq);
   std::size_t start = startChar;
   boost::wcmatch m;  // reused, so that the loop does not allocate per match
   try {
@@ -187,8 +216,7 @@ bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::
         if (!sub.matched) {
           table.spans.push_back({MatchTable::kNoSpan, MatchTable::kNoSpan});
         } else {
-          const std::uint32_t from = offsets.At(sub.first - base);
-          table.spans.push_back({from, offsets.At(sub.second - base)});
+          table.spans.push_back({seq.ByteOffset(sub.first - base), seq.ByteOffset(sub.second - base)});
         }
       }
       if (!all) break;
@@ -202,5 +230,10 @@ bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::
   }
   return true;
 }
+
+template bool FindMatches(const boost::wregex&, const CharSequence&, std::size_t, bool,
+                          boost::regex_constants::match_flag_type, wchar_t, MatchTable&);
+template bool FindMatches(const FastWideRegex&, const CharSequence&, std::size_t, bool,
+                          boost::regex_constants::match_flag_type, wchar_t, MatchTable&);
 
 }  // namespace sarvoke

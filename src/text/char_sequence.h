@@ -15,6 +15,7 @@
 #pragma once
 
 #include <boost/regex.hpp>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,17 +25,74 @@
 namespace sarvoke {
 
 // A Text as characters: chars[i] is the code point of the i-th character. Byte offsets are kept for every
-// 64th character only; the others are found by walking forward from there.
+// 64th character, with a bit per character telling a double-byte one, so that the offset of any character
+// is its block's offset plus its index in the block plus the double-byte characters before it.
 struct CharSequence {
   std::string_view bytes;                  // the Text itself, which must outlive the sequence
   std::vector<wchar_t> chars;              // reused from search to search, so its capacity stays
   std::size_t count = 0;                   // characters in use
-  std::vector<std::uint32_t> checkpoints;  // byte offset of character 64 * k
+  std::vector<std::uint32_t> checkpoints;  // byte offset of character 64 * k; count / 64 + 1 in use
+  std::vector<std::uint64_t> doubleByte;   // bit j of word k: character 64 * k + j has two bytes
+  // Some character other than LF that the engine takes for a line break (CR, FF, U+0085, U+2028, U+2029).
+  bool otherLineBreaks = false;
+  bool valid = false;  // false when the text was too long to decode
+
+  // Byte offset of character `charIndex` (up to `count`).
+  std::uint32_t ByteOffset(std::size_t charIndex) const {
+    const std::size_t block = charIndex >> 6;
+    const unsigned inBlock = charIndex & 63;
+    const std::uint64_t before = inBlock == 0 ? 0 : doubleByte[block] & (~std::uint64_t{0} >> (64 - inBlock));
+    return checkpoints[block] + inBlock + static_cast<std::uint32_t>(__builtin_popcountll(before));
+  }
 };
 
 // Decodes `text` into `seq`. A lead byte with a byte behind it is one character (as everywhere in the
 // program); a pair that is not code page 936 becomes U+FFFD. False for a text of 4 GB or more.
 bool DecodeCharSequence(std::string_view text, CharSequence& seq);
+
+// Regular-expression traits for wide characters with the default traits' behaviour in the classic locale,
+// where only ASCII letters have a case, but with case folding and the class tests of ASCII characters
+// done inline: the engine calls them for nearly every character it looks at, and the locale's facets
+// cost a virtual call each.
+class AsciiFoldTraits : public boost::regex_traits<wchar_t> {
+  using Base = boost::regex_traits<wchar_t>;
+
+ public:
+  AsciiFoldTraits() { FillAsciiClasses(); }
+
+  static wchar_t Fold(wchar_t c) { return static_cast<unsigned>(c) - L'A' < 26u ? c + (L'a' - L'A') : c; }
+  static wchar_t Unfold(wchar_t c) { return static_cast<unsigned>(c) - L'a' < 26u ? c - (L'a' - L'A') : c; }
+
+  wchar_t translate(wchar_t c) const { return c; }
+  wchar_t translate_nocase(wchar_t c) const { return Fold(c); }
+  wchar_t translate(wchar_t c, bool icase) const { return icase ? Fold(c) : c; }
+  wchar_t tolower(wchar_t c) const { return Fold(c); }
+  wchar_t toupper(wchar_t c) const { return Unfold(c); }
+  bool isctype(wchar_t c, char_class_type mask) const {
+    return static_cast<unsigned>(c) < 128u ? (asciiClasses_[c] & mask) != 0 : Base::isctype(c, mask);
+  }
+  locale_type imbue(locale_type l) {
+    locale_type old = Base::imbue(l);
+    FillAsciiClasses();
+    return old;
+  }
+
+ private:
+  // A class mask is a union of classes and the test asks for any of them, so one bit at a time is enough.
+  void FillAsciiClasses() {
+    for (unsigned c = 0; c < 128; ++c) {
+      char_class_type classes = 0;
+      for (unsigned bit = 0; bit < 32; ++bit) {
+        const char_class_type one = char_class_type{1} << bit;
+        if (Base::isctype(static_cast<wchar_t>(c), one)) classes |= one;
+      }
+      asciiClasses_[c] = classes;
+    }
+  }
+  std::array<char_class_type, 128> asciiClasses_{};
+};
+
+using FastWideRegex = boost::basic_regex<wchar_t, AsciiFoldTraits>;
 
 // A sequence kept per thread for the searches of that thread, so that its buffer is not allocated, and
 // its memory not touched for the first time, on every search.
@@ -74,7 +132,9 @@ wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase);
 // every match when `all` is set: left to right without overlap, an empty match moving the next search
 // one character on. Returns false (and an empty table) when the engine gives up, for instance on a
 // pattern that would backtrack without end; true otherwise, also when nothing matched.
-bool FindMatches(const boost::wregex& expression, const CharSequence& seq, std::size_t startChar, bool all,
+// Instantiated for boost::wregex and FastWideRegex.
+template <class Regex>
+bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t startChar, bool all,
                  boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table);
 
 }  // namespace sarvoke

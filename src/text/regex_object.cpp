@@ -9,16 +9,20 @@ namespace sarvoke {
 
 struct RegexObject::Expression {
   Text pattern;                         // as set, for GetPattern
-  std::optional<boost::wregex> engine;  // empty when the pattern did not compile
+  std::optional<FastWideRegex> engine;  // empty when the pattern did not compile
 };
 
 namespace {
 
 // The component's "." matches everything but a line feed, while the engine's "no dot-newline" also
-// leaves out CR, FF and the Unicode line separators: every bare "." becomes "[^\n]". Escapes, \Q...\E,
-// (?#...) comments and character classes are passed over as the engine reads them.
-std::wstring GiveDotItsMeaning(const std::wstring& p) {
-  std::wstring out;
+// leaves out CR, FF and the Unicode line separators: every bare "." becomes "[^\n]". Over a text with no
+// line break but LF the two agree, and the engine's own "." is much faster than a class, so with
+// `keepDots` the dots stay (the pattern is then compiled with no_mod_s). Escapes, \Q...\E, (?#...)
+// comments and character classes are passed over as the engine reads them. Returns false, and leaves
+// `out` incomplete, when `keepDots` cannot hold because the pattern switches options inline (a "(?s)"
+// would let the engine's "." take line feeds).
+bool GiveDotItsMeaning(const std::wstring& p, bool keepDots, std::wstring& out) {
+  out.clear();
   out.reserve(p.size() + 16);
   const std::size_t n = p.size();
   std::size_t i = 0;
@@ -60,7 +64,10 @@ std::wstring GiveDotItsMeaning(const std::wstring& p) {
       const std::size_t stop = e == std::wstring::npos ? n : e + 1;
       out.append(p, i, stop - i);
       i = stop;
-    } else if (c == L'.') {
+    } else if (keepDots && c == L'(' && i + 2 < n && p[i + 1] == L'?' &&
+               std::wstring_view(L"imsx-").find(p[i + 2]) != std::wstring_view::npos) {
+      return false;
+    } else if (c == L'.' && !keepDots) {
       out += L"[^\\n]";
       ++i;
     } else {
@@ -68,7 +75,7 @@ std::wstring GiveDotItsMeaning(const std::wstring& p) {
       ++i;
     }
   }
-  return out;
+  return true;
 }
 
 // Appends the replacement with its $ references expanded for match `m` (0-based) of `table`.
@@ -138,24 +145,31 @@ bool RegexObject::Search(std::string_view pattern, std::string_view text, std::o
   sourceText.assign(text);
 
   namespace rc = boost::regex_constants;
+  const bool ignoreCase = !caseSensitive.value_or(false);
+  CharSequence& seq = ThreadCharSequence();
+  const bool decoded = DecodeCharSequence(sourceText, seq);
   rc::syntax_option_type syntax = boost::regex::perl;
-  if (!caseSensitive.value_or(false)) syntax |= boost::regex::icase;
+  if (ignoreCase) syntax |= boost::regex::icase;
   if (!multiline.value_or(true)) syntax |= boost::regex::no_mod_m;
-  const std::wstring wide = GiveDotItsMeaning(DecodeChars(expression->pattern));
+  const std::wstring decodedPattern = DecodeChars(expression->pattern);
+  std::wstring wide;
+  if (decoded && !seq.otherLineBreaks && GiveDotItsMeaning(decodedPattern, true, wide)) {
+    syntax |= boost::regex::no_mod_s;
+  } else {
+    GiveDotItsMeaning(decodedPattern, false, wide);
+  }
   try {
     expression->engine.emplace(wide, syntax);
   } catch (const std::exception&) {
     expression->engine.reset();
   }
   regExp = expression;
-  if (!expression->engine) return false;
+  if (!expression->engine || !decoded) return false;
 
   auto table = std::make_shared<MatchTable>();
-  CharSequence& seq = ThreadCharSequence();
-  if (!DecodeCharSequence(sourceText, seq)) return false;
   rc::match_flag_type flags = rc::match_default;
   if (!multiline.value_or(true)) flags |= rc::match_single_line;
-  const wchar_t firstChar = RequiredFirstChar(wide, !caseSensitive.value_or(false));
+  const wchar_t firstChar = RequiredFirstChar(wide, ignoreCase);
   if (!FindMatches(*expression->engine, seq, 0, global.value_or(true), flags, firstChar, *table))
     return false;
   matches = std::move(table);
