@@ -3,8 +3,11 @@
 #include <iconv.h>
 
 #include <array>
-#include <cstring>
+#include <algorithm>
 #include <cwchar>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <exception>
 #include <memory>
 
@@ -69,15 +72,6 @@ inline bool IsOtherLineBreak(wchar_t c) {
   return c == L'\r' || c == L'\f' || low == 0x2028u || low == 0x2029u || low == 0x85u;
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-
-// Non-zero when one of the eight ASCII bytes in `x` is CR or FF (0x0D and 0x0C differ in the low bit only).
-inline std::uint64_t HasCrOrFf(std::uint64_t x) {
-  const std::uint64_t v = (x | kOnes) ^ (kOnes * 0x0D);
-  return (v - kOnes) & ~v & kHighs;
-}
-
 }  // namespace
 
 bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
@@ -97,27 +91,43 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
   wchar_t* out = seq.chars.data();
   std::size_t count = 0;
   std::size_t i = 0;
-  std::uint64_t crOrFf = 0;
+  unsigned crOrFf = 0;
   bool otherBreaks = false;
   std::size_t block = 0;
   while (i < n) {
-    // One block of 64 characters; runs of eight ASCII bytes are copied at once.
+    // One block of 64 characters.
     seq.checkpoints[block] = static_cast<std::uint32_t>(i);
     std::uint64_t doubles = 0;
     unsigned k = 0;
     while (k < 64 && i < n) {
-      if (k <= 56 && n - i >= 8) {
-        std::uint64_t x;
-        std::memcpy(&x, p + i, 8);
-        if ((x & kHighs) == 0) {
-          crOrFf |= HasCrOrFf(x);
-          for (unsigned j = 0; j < 8; ++j) out[count + j] = p[i + j];
-          count += 8;
-          i += 8;
-          k += 8;
+#if defined(__SSE2__)
+      if (n - i >= 16) {
+        // The ASCII bytes at the front of the next sixteen (as many as the block has room for) are copied
+        // as they are. All sixteen are widened: there are fewer characters than bytes before them, so the
+        // buffer has the room, and the surplus is written over later.
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x));
+        const unsigned room = 64 - k;
+        const unsigned run = std::min<unsigned>(high == 0 ? 16 : __builtin_ctz(high), room < 16 ? room : 16);
+        if (run > 0) {
+          const __m128i zero = _mm_setzero_si128();
+          const __m128i lo = _mm_unpacklo_epi8(x, zero);
+          const __m128i hi = _mm_unpackhi_epi8(x, zero);
+          auto* dst = reinterpret_cast<__m128i*>(out + count);
+          _mm_storeu_si128(dst, _mm_unpacklo_epi16(lo, zero));
+          _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(lo, zero));
+          _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(hi, zero));
+          _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(hi, zero));
+          // CR and FF differ in the low bit only.
+          const __m128i breaks = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8(0x0D));
+          crOrFf |= static_cast<unsigned>(_mm_movemask_epi8(breaks)) & ((1u << run) - 1);
+          count += run;
+          i += run;
+          k += run;
           continue;
         }
       }
+#endif
       const unsigned char b = p[i];
       wchar_t c;
       if (b < 0x80) {
@@ -163,7 +173,8 @@ std::wstring DecodeChars(std::string_view text) {
 wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase) {
   if (pattern.empty()) return 0;
   const wchar_t c = pattern[0];
-  if (c >= 0x80 || std::wstring_view(L"\\[](){}.*+?^$|#").find(c) != std::wstring_view::npos) return 0;
+  // A "}" that opens a pattern closes no repeat: the engine reads it as a literal.
+  if (c >= 0x80 || std::wstring_view(L"\\[](){.*+?^$|#").find(c) != std::wstring_view::npos) return 0;
   if (ignoreCase && ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'))) return 0;
   if (pattern.size() > 1 && std::wstring_view(L"*+?{").find(pattern[1]) != std::wstring_view::npos) return 0;
   // Any alternation, at whatever depth, may offer a match that starts elsewhere.

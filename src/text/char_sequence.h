@@ -42,7 +42,14 @@ struct CharSequence {
     const std::size_t block = charIndex >> 6;
     const unsigned inBlock = charIndex & 63;
     const std::uint64_t before = inBlock == 0 ? 0 : doubleByte[block] & (~std::uint64_t{0} >> (64 - inBlock));
-    return checkpoints[block] + inBlock + static_cast<std::uint32_t>(__builtin_popcountll(before));
+    return checkpoints[block] + inBlock + BitCount(before);
+  }
+  // Without a popcount instruction in the target, the compiler's builtin is a library call.
+  static std::uint32_t BitCount(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<std::uint32_t>((x * 0x0101010101010101ull) >> 56);
   }
 };
 
