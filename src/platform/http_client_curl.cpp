@@ -67,6 +67,25 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 
 bool IsSecure(std::string_view url) { return StartsWithNoCase(url, "https://"); }
 
+// The address as it goes on the wire. The program's addresses may hold bytes that a request line cannot
+// carry as they are, such as the two plain spaces of the search address or code page 936 bytes; they
+// are sent percent-encoded, as a browser sends them. Everything else stays as the caller wrote it.
+std::string WireAddress(std::string_view url) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (const unsigned char b : url) {
+    if (b <= 0x20 || b >= 0x7F) {
+      out += '%';
+      out += hex[b >> 4];
+      out += hex[b & 0x0F];
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+  return out;
+}
+
 // Scheme, host and port of an absolute address, as curl reads it; false when it cannot be read.
 struct Origin {
   std::string scheme, host, port;
@@ -252,12 +271,13 @@ HttpRequest HttpOpenRequest(const HttpRequestOptions& options) {
   CurlGlobals& g = Globals();
   HttpRequest request(new HttpRequestHandle);
   request->options = options;
-  if (!ReadOrigin(options.url, request->origin)) return nullptr;
+  request->options.url = WireAddress(options.url);
+  if (!ReadOrigin(request->options.url, request->origin)) return nullptr;
   CURL* easy = request->easy = curl_easy_init();
   if (!easy) return nullptr;
 
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_URL, options.url.c_str());
+  curl_easy_setopt(easy, CURLOPT_URL, request->options.url.c_str());
   curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));

@@ -22,13 +22,17 @@ void ParseResultsPage(App& app) {
   s.hits.clear();
   w.DeleteAllRows("超级列表框1");
   regex.Search(Text(kResultPattern), s.pageText);
-  if (regex.MatchCount() == 0) {
+  int n = regex.MatchCount();
+  if (n == 0) {
     // The engine may have changed its page: the publisher's current pattern serves this page only.
     const Text pattern = UpdatePattern();
     w.DeleteAllRows("超级列表框1");
-    regex.Search(pattern, s.pageText);
+    // A failed fetch gives an empty pattern, which would match the empty text once and list an empty hit.
+    if (!pattern.empty()) {
+      regex.Search(pattern, s.pageText);
+      n = regex.MatchCount();
+    }
   }
-  const int n = regex.MatchCount();
   s.hits.reserve(n);
   for (int i = 1; i <= n; ++i) {
     SearchHit h;

@@ -72,6 +72,8 @@ TEST_F(SearchLab, HitsFillTheListWithTheirColumns) {
   EXPECT_EQ(req.params.find("q1")->second, "site:(" + lab.ShareSiteDomain() + ") setup -");
   EXPECT_EQ(req.params.find("rn")->second, "100");
   EXPECT_EQ(req.params.count("pn"), 0u);
+  // The two plain spaces of the address cannot stand in a request line: they go out as %20.
+  EXPECT_EQ(req.target, "/s?q1=site%3A%28" + lab.ShareSiteDomain() + "%29%20setup%20-&rn=100&ie=utf-8");
 }
 
 TEST_F(SearchLab, ChineseWordsAndMarksOnThreeEqualSizesNotTwo) {
