@@ -2,8 +2,8 @@
 
 #include <iconv.h>
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cwchar>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,11 +16,18 @@ namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
 
+// The same test as the engine's for a line break, which looks at the low 16 bits.
+inline bool IsOtherLineBreak(wchar_t c) {
+  const auto low = static_cast<std::uint16_t>(c);
+  return c == L'\r' || c == L'\f' || low == 0x2028u || low == 0x2029u || low == 0x85u;
+}
+
 // Code points of every double-byte character (index (lead - 0x81) * 256 + trail) and of the single bytes
 // from 0x80 up, read once from iconv's code page 936 table.
 struct DecodeTable {
   std::array<wchar_t, 126 * 256> pairs;
   std::array<wchar_t, 128> high;
+  bool pairsBreakLines = false;  // some double-byte character reads as a line break of the engine's
 };
 
 wchar_t DecodeOne(iconv_t cd, const char* bytes, std::size_t length) {
@@ -46,7 +53,9 @@ std::unique_ptr<DecodeTable> BuildDecodeTable() {
     for (int trail = 0x40; trail <= 0xFE; ++trail) {
       if (trail == 0x7F) continue;
       const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      table->pairs[(lead - 0x81) * 256 + trail] = DecodeOne(cd, pair, 2);
+      const wchar_t c = DecodeOne(cd, pair, 2);
+      table->pairs[(lead - 0x81) * 256 + trail] = c;
+      table->pairsBreakLines |= IsOtherLineBreak(c);
     }
   }
   for (int b = 0x80; b <= 0xFF; ++b) {
@@ -65,12 +74,6 @@ const DecodeTable& Table() {
 }
 
 inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-
-// The same test as the engine's for a line break, which looks at the low 16 bits.
-inline bool IsOtherLineBreak(wchar_t c) {
-  const auto low = static_cast<std::uint16_t>(c);
-  return c == L'\r' || c == L'\f' || low == 0x2028u || low == 0x2029u || low == 0x85u;
-}
 
 }  // namespace
 
@@ -100,36 +103,33 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
     std::uint64_t doubles = 0;
     unsigned k = 0;
     while (k < 64 && i < n) {
+      const unsigned char b = p[i];
+      wchar_t c;
 #if defined(__SSE2__)
-      if (n - i >= 16) {
+      if (b < 0x80 && n - i >= 16) {
         // The ASCII bytes at the front of the next sixteen (as many as the block has room for) are copied
         // as they are. All sixteen are widened: there are fewer characters than bytes before them, so the
         // buffer has the room, and the surplus is written over later.
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x));
-        const unsigned room = 64 - k;
-        const unsigned run = std::min<unsigned>(high == 0 ? 16 : __builtin_ctz(high), room < 16 ? room : 16);
-        if (run > 0) {
-          const __m128i zero = _mm_setzero_si128();
-          const __m128i lo = _mm_unpacklo_epi8(x, zero);
-          const __m128i hi = _mm_unpackhi_epi8(x, zero);
-          auto* dst = reinterpret_cast<__m128i*>(out + count);
-          _mm_storeu_si128(dst, _mm_unpacklo_epi16(lo, zero));
-          _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(lo, zero));
-          _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(hi, zero));
-          _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(hi, zero));
-          // CR and FF differ in the low bit only.
-          const __m128i breaks = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8(0x0D));
-          crOrFf |= static_cast<unsigned>(_mm_movemask_epi8(breaks)) & ((1u << run) - 1);
-          count += run;
-          i += run;
-          k += run;
-          continue;
-        }
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x)) | 0x10000u;
+        const unsigned run = std::min<unsigned>(__builtin_ctz(high), 64 - k);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lo = _mm_unpacklo_epi8(x, zero);
+        const __m128i hi = _mm_unpackhi_epi8(x, zero);
+        auto* dst = reinterpret_cast<__m128i*>(out + count);
+        _mm_storeu_si128(dst, _mm_unpacklo_epi16(lo, zero));
+        _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(lo, zero));
+        _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(hi, zero));
+        _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(hi, zero));
+        // CR and FF differ in the low bit only.
+        const __m128i breaks = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8(0x0D));
+        crOrFf |= static_cast<unsigned>(_mm_movemask_epi8(breaks)) & ((1u << run) - 1);
+        count += run;
+        i += run;
+        k += run;
+        continue;
       }
 #endif
-      const unsigned char b = p[i];
-      wchar_t c;
       if (b < 0x80) {
         c = b;
         ++i;
@@ -137,6 +137,10 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
         c = table.pairs[(b - 0x81) * 256 + p[i + 1]];
         doubles |= std::uint64_t{1} << k;
         i += 2;
+        if (table.pairsBreakLines) otherBreaks |= IsOtherLineBreak(c);
+        out[count++] = c;
+        ++k;
+        continue;
       } else {
         c = table.high[b - 0x80];
         ++i;
@@ -157,6 +161,31 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
   seq.otherLineBreaks = otherBreaks || crOrFf != 0;
   seq.valid = true;
   return true;
+}
+
+// A class mask is a union of classes and the test asks for any of them, so one class at a time is enough.
+// The table depends on the locale alone, so it is kept per thread for the last named locale: a pattern is
+// compiled for every search.
+void AsciiFoldTraits::FillAsciiClasses() {
+  thread_local std::string cachedLocale;
+  thread_local std::array<char_class_type, 128> cached{};
+  const std::string locale = getloc().name();
+  if (!cachedLocale.empty() && locale == cachedLocale) {
+    asciiClasses_ = cached;
+    return;
+  }
+  for (unsigned c = 0; c < 128; ++c) {
+    char_class_type classes = 0;
+    for (unsigned bit = 0; bit < 32; ++bit) {
+      const char_class_type one = char_class_type{1} << bit;
+      if (Base::isctype(static_cast<wchar_t>(c), one)) classes |= one;
+    }
+    asciiClasses_[c] = classes;
+  }
+  if (locale != "*") {  // an unnamed locale may be any
+    cachedLocale = locale;
+    cached = asciiClasses_;
+  }
 }
 
 CharSequence& ThreadCharSequence() {

@@ -85,17 +85,7 @@ class AsciiFoldTraits : public boost::regex_traits<wchar_t> {
   }
 
  private:
-  // A class mask is a union of classes and the test asks for any of them, so one bit at a time is enough.
-  void FillAsciiClasses() {
-    for (unsigned c = 0; c < 128; ++c) {
-      char_class_type classes = 0;
-      for (unsigned bit = 0; bit < 32; ++bit) {
-        const char_class_type one = char_class_type{1} << bit;
-        if (Base::isctype(static_cast<wchar_t>(c), one)) classes |= one;
-      }
-      asciiClasses_[c] = classes;
-    }
-  }
+  void FillAsciiClasses();
   std::array<char_class_type, 128> asciiClasses_{};
 };
 
