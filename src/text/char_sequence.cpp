@@ -134,12 +134,16 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
         c = b;
         ++i;
       } else if (IsLead(b) && i + 1 < n) {
-        c = table.pairs[(b - 0x81) * 256 + p[i + 1]];
-        doubles |= std::uint64_t{1} << k;
-        i += 2;
-        if (table.pairsBreakLines) otherBreaks |= IsOtherLineBreak(c);
-        out[count++] = c;
-        ++k;
+        // A run of double-byte characters, as Chinese text comes.
+        unsigned char lead = b;
+        do {
+          c = table.pairs[(lead - 0x81) * 256 + p[i + 1]];
+          if (table.pairsBreakLines) otherBreaks |= IsOtherLineBreak(c);
+          out[count++] = c;
+          doubles |= std::uint64_t{1} << k;
+          ++k;
+          i += 2;
+        } while (k < 64 && i + 1 < n && IsLead(lead = p[i]));
         continue;
       } else {
         c = table.high[b - 0x80];

@@ -167,11 +167,14 @@ bool RegexObject::Search(std::string_view pattern, std::string_view text, std::o
   if (!expression->engine || !decoded) return false;
 
   auto table = std::make_shared<MatchTable>();
+  // Room for as many matches as the last search had, so that a results page does not grow it by steps.
+  table->spans.reserve(lastSpanCount);
   rc::match_flag_type flags = rc::match_default;
   if (!multiline.value_or(true)) flags |= rc::match_single_line;
   const wchar_t firstChar = RequiredFirstChar(wide, ignoreCase);
   if (!FindMatches(*expression->engine, seq, 0, global.value_or(true), flags, firstChar, *table))
     return false;
+  lastSpanCount = table->spans.size();
   matches = std::move(table);
   return true;
 }

@@ -60,6 +60,7 @@ class RegexObject {
   std::shared_ptr<const Expression> regExp;
   std::shared_ptr<const MatchTable> matches;
   Text sourceText;
+  std::size_t lastSpanCount = 0;  // spans of the last successful search, to size the next one's table
 };
 
 }  // namespace sarvoke

@@ -105,6 +105,74 @@ TEST(RegexObjectTest, DoubleByteCharactersStayWhole) {
   }
 }
 
+TEST(RegexObjectTest, CaseFoldingIsAsciiOnlyAndReachesClasses) {
+  struct Row {
+    const char* label;
+    Text pattern;
+    Text text;
+    std::vector<Text> matches;
+  };
+  const std::vector<Row> rows = {
+      {"range of capitals takes small letters", "[A-Z]+", "abC", {"abC"}},
+      {"negated range refuses the other case", "[^a-z]", "A1", {"1"}},
+      {"range across the case gap", "[A-z]", "_q", {"q"}},
+      {"not-word refuses letters of either case", "\\W", "aB-", {"-"}},
+      {"not-word in a class", "[\\W]", "aB-", {"-"}},
+      {"upper-case class takes small letters", "[[:upper:]]", "a1", {"a"}},
+      {"word class has no Chinese", "\\w", "文a", {"a"}},
+      {"full-width letters keep their case", "\xA3\xC1", "\xA3\xE1\xA3\xC1", {"\xA3\xC1"}},
+      {"Greek letters keep their case", "\xA6\xA1", "\xA6\xC1", {}},
+      {"back reference ignores case", "(a)\\1", "aA", {"aA"}},
+      {"hex escape folds like its letter", "\\x41", "a", {"a"}},
+      {"control escape", "\\ca", "\x01", {"\x01"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, r.text));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+}
+
+TEST(RegexObjectTest, DotMeansTheSameWhateverLineBreaksTheTextHas) {
+  struct Row {
+    const char* label;
+    Text pattern;
+    Text text;
+    std::vector<Text> matches;
+  };
+  const std::vector<Row> rows = {
+      {"LF only", "a.+?b", "a\nb axb", {"axb"}},
+      {"CR elsewhere", "a.+?b", "a\nb axb\r", {"axb"}},
+      {"CR inside", "a.+?b", "a\nb a\rb", {"a\rb"}},
+      {"form feed inside", "a.b", "a\fb\n", {"a\fb"}},
+      {"anchors still see CR", "^b", "a\rb", {"b"}},
+      {"inline dot-all changes nothing", "(?s)a.b", "a\nb", {}},
+      {"inline flags in a group", "(?i:a.b)", "a\nb A-B", {"A-B"}},
+      {"Chinese and dots", "文.+?名", "文件名\n文\n名", {"文件名"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, r.text));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+}
+
+TEST(RegexObjectTest, SpansAcrossLongMixedText) {
+  // Byte offsets of characters far into a text of mixed single- and double-byte runs.
+  Text text;
+  for (int i = 0; i < 500; ++i) text += (i % 3 == 0 ? "文件" : "ab") + std::string(i % 17, 'x') + "<" + std::to_string(i) + ">";
+  RegexObject re;
+  ASSERT_TRUE(re.Search("<(\\d+)>", text));
+  ASSERT_EQ(re.MatchCount(), 500);
+  for (int i = 0; i < 500; ++i) EXPECT_EQ(re.SubmatchText(i + 1, 1), std::to_string(i));
+}
+
 TEST(RegexObjectTest, InvalidPatternAfterSuccessfulSearchLeavesNoMatches) {
   RegexObject re;
   ASSERT_TRUE(re.Search("a", "aaa"));
