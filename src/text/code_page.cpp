@@ -61,23 +61,6 @@ std::u32string DecodeUtf8(std::string_view s) {
   return out;
 }
 
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 // An iconv descriptor per direction and thread: opening one costs more than converting a short text.
 struct Converter {
@@ -130,6 +113,24 @@ std::string EncodeGbk(const std::u32string& cps) {
 
 }  // namespace
 
+void AppendUtf8(char32_t cp, Text& out) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
 Text Utf8ToAnsiText(std::string_view utf8) {
   if (utf8.empty()) return Text();
   return EncodeGbk(DecodeUtf8(utf8));
@@ -164,7 +165,7 @@ Text AnsiToUtf8(std::string_view text) {
     std::size_t outLeft = sizeof buffer;
     const std::size_t r = iconv(cd, const_cast<char**>(&in), &inLeft, &dst, &outLeft);
     const std::size_t produced = (dst - reinterpret_cast<char*>(buffer)) / 4;
-    for (std::size_t k = 0; k < produced; ++k) EncodeUtf8(buffer[k], out);
+    for (std::size_t k = 0; k < produced; ++k) AppendUtf8(buffer[k], out);
     i = in - text.data();
     if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
       // Not a code page 936 sequence: the whole character (or the lone byte) becomes "?".

@@ -14,6 +14,8 @@ namespace sarvoke {
 Text AnsiToUtf8(std::string_view text);
 // UTF-8 bytes held in a Text -> code page 936 text.
 Text Utf8ToAnsiText(std::string_view utf8);
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(char32_t codePoint, Text& out);
 // The same for a body of Bytes: UTF-8 bytes -> code page 936 bytes. An empty body gives an empty result.
 Bytes Utf8BodyToAnsi(const Bytes& body);
 
