@@ -1,0 +1,106 @@
+// The headless front-end as a process: its output lines, its messages and its exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "lab_server.h"
+
+namespace {
+
+struct ProcessResult {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(lab.Start());
+    char tmpl[] = "/tmp/sarvoke-cli-XXXXXX";
+    dir = mkdtemp(tmpl);
+    endpoints = dir + "/endpoints.ini";
+    ASSERT_TRUE(lab.WriteEndpointsFile(endpoints));
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  ProcessResult Sarvoke(const std::string& args) {
+    const std::string err = dir + "/stderr";
+    const std::string command = "SARVOKE_RUN_DIRECTORY='" + dir + "' '" SARVOKE_PROGRAM "' " + args + " 2>'" + err + "'";
+    ProcessResult r;
+    FILE* p = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) r.out.append(buffer, n);
+    const int s = pclose(p);
+    r.status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    r.err = ReadFile(err);
+    return r;
+  }
+
+  sarvoke::lab::LabServer lab{sarvoke::lab::LabOptions{}};
+  std::string dir, endpoints;
+};
+
+TEST_F(CommandLine, PrintsOneLinePerRowInUtf8) {
+  const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " 高等数学");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "高等数学 第七版 上册.pdf\t12.5M\t学习资料分享\t2013-02-11 09:30\t902\n"
+            "高等数学 第七版 下册.pdf\t12.5M\t学习资料分享\t2013-02-11 09:31\t877\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CommandLine, NothingFoundIsStatusOneWithTheMessageOnStandardError) {
+  const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " nothing-here");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "找不到相关文件，请重新输入搜索词，此问题也可能是您首次进行搜索才导致的，请再次点击搜索按钮尝试。\n");
+}
+
+TEST_F(CommandLine, UsageErrors) {
+  for (const char* args : {"search", "search --size 7 x", "search --page 0 x", "search --bogus x", "search a b",
+                           "search --endpoints /nonexistent/file x", "frobnicate"}) {
+    SCOPED_TRACE(args);
+    const ProcessResult r = Sarvoke(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("usage: sarvoke"), std::string::npos);
+  }
+  const ProcessResult help = Sarvoke("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("sarvoke search"), std::string::npos);
+}
+
+TEST_F(CommandLine, OptionsReachTheRequestAndPageNGoesStraightThere) {
+  const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " --size 20 --page 3 --blocked 'winrar ' setup");
+  EXPECT_EQ(r.status, 1);  // three setup files are fewer than two pages of 20
+  const auto requests = lab.Requests("search");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].params.find("pn")->second, "40");
+  EXPECT_EQ(requests[0].params.find("rn")->second, "20");
+  EXPECT_EQ(requests[0].params.find("q1")->second, "site:(" + lab.ShareSiteDomain() + ") setup -(winrar)");
+}
+
+TEST_F(CommandLine, TakesTheSettingsFileValuesAndNeverWritesIt) {
+  const std::string settings = dir + "/Sarvoke\xE9\x85\x8D\xE7\xBD\xAE.ini";
+  // The file is in code page 936: [配置], 屏蔽词=winrar , 每页条数=1 (20 a page).
+  const std::string content = "[\xC5\xE4\xD6\xC3]\r\n\xC6\xC1\xB1\xCE\xB4\xCA=\"winrar \"\r\n\xC3\xBF\xD2\xB3\xCC\xF5\xCA\xFD=1\r\n";
+  std::ofstream(settings, std::ios::binary) << content;
+  const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " setup");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+  EXPECT_EQ(lab.Requests("search").at(0).params.find("rn")->second, "20");
+  EXPECT_EQ(ReadFile(settings), content);
+}
+
+}  // namespace
