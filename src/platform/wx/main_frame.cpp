@@ -1,0 +1,926 @@
+#include "platform/wx/main_frame.h"
+
+#include <wx/eventfilter.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/html/htmlwin.h>
+#include <wx/listctrl.h>
+#include <wx/mstream.h>
+#include <wx/notebook.h>
+#include <wx/webview.h>
+#include <wx/wx.h>
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "platform/event_pump.h"
+#include "platform/files.h"
+#include "platform/wx/native_backend.h"
+#include "platform/wx/wx_text.h"
+#include "text/code_page.h"
+
+#if __has_include("platform/url_opener.h")
+#include "platform/url_opener.h"
+#define SARVOKE_HAVE_URL_OPENER 1
+#endif
+
+namespace sarvoke {
+namespace {
+
+const wxString kFontFace = "Noto Sans CJK SC";
+const wxString kTabFontFace = "Noto Serif CJK SC";  // the tab control's font is a Song face
+constexpr int kFontPixels = 12;
+
+// The controls whose handlers search; their busy status says so.
+bool IsSearchControl(const Text& name) {
+  return name == "按钮1" || name == "编辑框1" || name == "按钮2" || name == "按钮3";
+}
+
+wxColour ColourOf(unsigned rgb) { return wxColour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// Windows virtual-key code of a key event, as the key-pressed handlers expect (Enter is 13).
+int VirtualKeyOf(const wxKeyEvent& e) {
+  const int k = e.GetKeyCode();
+  switch (k) {
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+      return 13;
+    case WXK_BACK:
+      return 8;
+    case WXK_TAB:
+      return 9;
+    case WXK_ESCAPE:
+      return 27;
+    case WXK_SPACE:
+      return 32;
+    case WXK_PAGEUP:
+      return 33;
+    case WXK_PAGEDOWN:
+      return 34;
+    case WXK_END:
+      return 35;
+    case WXK_HOME:
+      return 36;
+    case WXK_LEFT:
+      return 37;
+    case WXK_UP:
+      return 38;
+    case WXK_RIGHT:
+      return 39;
+    case WXK_DOWN:
+      return 40;
+    case WXK_INSERT:
+      return 45;
+    case WXK_DELETE:
+      return 46;
+    case WXK_SHIFT:
+      return 16;
+    case WXK_CONTROL:
+      return 17;
+    case WXK_ALT:
+      return 18;
+    default:
+      break;
+  }
+  if (k >= WXK_F1 && k <= WXK_F12) return 112 + (k - WXK_F1);
+  if (k >= WXK_NUMPAD0 && k <= WXK_NUMPAD9) return 96 + (k - WXK_NUMPAD0);
+  if (k >= 'a' && k <= 'z') return k - 'a' + 'A';
+  return k > 0 && k < 128 ? k : 0;
+}
+
+// Lines of the multi-line boxes are separated by CR LF; the toolkit wants LF alone.
+wxString WithoutCarriageReturns(const Text& text) {
+  wxString s = ToWx(text);
+  s.Replace("\r\n", "\n");
+  return s;
+}
+
+// A label: its text drawn centred vertically, in a window of its own so that it takes mouse clicks and
+// can slide over its neighbours (the ticker).
+class LabelWidget : public wxWindow {
+ public:
+  LabelWidget(wxWindow* parent, const wxString& name, const wxPoint& pos, const wxSize& size)
+      : wxWindow(parent, wxID_ANY, pos, size, wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE, name) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &LabelWidget::OnPaint, this);
+  }
+  void SetLabel(const wxString& s) override {
+    if (s == text_) return;
+    text_ = s;
+    Refresh();
+  }
+  wxString GetLabel() const override { return text_; }
+  bool AcceptsFocus() const override { return false; }
+
+ private:
+  void OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    const wxColour back = UseBgCol() ? GetBackgroundColour() : GetParent()->GetBackgroundColour();
+    dc.SetBackground(wxBrush(back));
+    dc.Clear();
+    dc.SetFont(GetFont());
+    dc.SetTextForeground(GetForegroundColour());
+    const wxSize extent = dc.GetTextExtent(text_.empty() ? wxString("X") : text_);
+    dc.DrawText(text_, 0, (GetClientSize().y - extent.y) / 2);
+  }
+  wxString text_;
+};
+
+// The board's browser box where no web view can be created: the page file read as code page 936, its
+// pictures found beside it.
+class HtmlFallback : public wxHtmlWindow {
+ public:
+  HtmlFallback(wxWindow* parent, const wxString& name, const wxPoint& pos, const wxSize& size)
+      : wxHtmlWindow(parent, wxID_ANY, pos, size, wxHW_DEFAULT_STYLE, name) {}
+  void ShowFile(const std::string& path) {
+    Bytes bytes;
+    if (!ReadWholeFile(path, bytes)) {
+      SetPage(wxString());
+      return;
+    }
+    const Text utf8 = AnsiToUtf8(Text(bytes.begin(), bytes.end()));
+    m_FS->ChangePathTo(wxString::FromUTF8(path.c_str()), false);
+    SetPage(wxString::FromUTF8(utf8.data(), utf8.size()));
+  }
+};
+
+struct Widget {
+  Text name;
+  ControlKind kind = ControlKind::Label;
+  bool onPage = false;
+  wxWindow* window = nullptr;
+  std::unique_ptr<wxTimer> timer;
+  wxWebView* web = nullptr;
+  HtmlFallback* fallback = nullptr;
+};
+
+class MainFrame;
+
+// A message box asked for on a worker thread, waiting for the GUI thread to show it.
+struct PendingBox {
+  Text message;
+  bool done = false;
+};
+
+// What the view's callbacks (any thread) share with the frame (GUI thread). `frame` is cleared under the
+// lock before the frame goes, so nothing is posted to a frame that no longer exists.
+struct Bridge {
+  std::mutex mutex;
+  std::condition_variable boxDone;
+  MainFrame* frame = nullptr;
+  std::thread::id guiThread;
+  std::set<std::pair<Text, Property>> pending;  // changes not yet shown
+  bool flushPosted = false;
+  std::deque<std::shared_ptr<PendingBox>> boxes;
+};
+
+class MainFrame;
+
+// Swallows user input to the main window while a handler runs, so that handlers stay sequential.
+class InputBlocker : public wxEventFilter {
+ public:
+  explicit InputBlocker(MainFrame* frame) : frame_(frame) {}
+  int FilterEvent(wxEvent& event) override;
+
+ private:
+  MainFrame* frame_;
+};
+
+bool IsUserInput(wxEventType t) {
+  return t == wxEVT_KEY_DOWN || t == wxEVT_KEY_UP || t == wxEVT_CHAR || t == wxEVT_CHAR_HOOK ||
+         t == wxEVT_LEFT_DOWN || t == wxEVT_LEFT_UP || t == wxEVT_LEFT_DCLICK || t == wxEVT_RIGHT_DOWN ||
+         t == wxEVT_RIGHT_UP || t == wxEVT_RIGHT_DCLICK || t == wxEVT_MIDDLE_DOWN || t == wxEVT_MIDDLE_UP ||
+         t == wxEVT_MIDDLE_DCLICK || t == wxEVT_AUX1_DOWN || t == wxEVT_AUX2_DOWN || t == wxEVT_MOUSEWHEEL ||
+         t == wxEVT_CONTEXT_MENU || t == wxEVT_BUTTON || t == wxEVT_CHOICE ||
+         t == wxEVT_LIST_ITEM_ACTIVATED || t == wxEVT_HTML_LINK_CLICKED;
+}
+
+class MainFrame : public wxFrame {
+ public:
+  explicit MainFrame(const std::shared_ptr<App>& app);
+  ~MainFrame() override;
+
+  void RunHandler(const Text& control, Event event, int arg = 0);
+  void FlushChanges();
+  void ShowQueuedBoxes();
+  void ShowMessageBoxNow(const Text& message);
+  void ShowMenu(const Text& menu);
+  void OnShown();
+  bool BlocksInput() const { return handlerDepth_ > 0; }
+
+ private:
+  struct Deferred {
+    Text control;
+    Event event;
+    int arg;
+  };
+
+  WindowModel& Model() { return app_->window; }
+  void CreateWidget(const Control& c);
+  wxWindow* ParentOf(const Control& c);
+  void Place(Widget& w, const Control& c);
+  void Apply(const Text& name, Property what);
+  void ApplyLook();
+  void SyncRows(Widget& w, const Control& c);
+  void SyncSelection(Widget& w, const Control& c);
+  void SyncItems(Widget& w, const Control& c);
+  void ShowPicture(Widget& w, const Control& c);
+  void ShowBrowserAddress(Widget& w, const Control& c);
+  void ShowLinks(Widget& w, const Control& c);
+  void UpdatePageOffset();
+  void Pump();
+  void EndBusy();
+  void OnClose(wxCloseEvent& e);
+  void Shutdown();
+  int ListSelection(wxListCtrl* list) const;
+
+  std::shared_ptr<App> app_;
+  std::shared_ptr<Bridge> bridge_;
+  std::map<Text, Widget> widgets_;
+  wxPanel* root_ = nullptr;
+  wxNotebook* tabs_ = nullptr;
+  Text tabsName_;
+  std::map<Text, wxPanel*> pages_;  // by caption
+  wxPoint pageOffset_;              // where a page's client area starts inside the tab control
+  LabelWidget* status_ = nullptr;
+  InputBlocker blocker_;
+  int handlerDepth_ = 0;
+  bool busyShown_ = false;
+  Text busyText_;
+  bool applying_ = false;  // widget events caused by showing the model are not user input
+  bool shown_ = false;
+  bool closing_ = false;
+  bool closeRequested_ = false;
+  bool showingBox_ = false;
+  bool shutDown_ = false;
+  std::deque<Deferred> deferred_;
+};
+
+int InputBlocker::FilterEvent(wxEvent& event) {
+  if (!frame_->BlocksInput() || !IsUserInput(event.GetEventType())) return Event_Skip;
+  wxWindow* w = wxDynamicCast(event.GetEventObject(), wxWindow);
+  if (!w || wxGetTopLevelParent(w) != frame_) return Event_Skip;
+  return Event_Processed;
+}
+
+MainFrame::MainFrame(const std::shared_ptr<App>& app)
+    : wxFrame(nullptr, wxID_ANY, ToWx(app->window.Title()), wxPoint(kWindowLeft, kWindowTop),
+              wxSize(kWindowWidth, kWindowHeight),
+              wxDEFAULT_FRAME_STYLE & ~(wxRESIZE_BORDER | wxMAXIMIZE_BOX)),
+      app_(app),
+      bridge_(std::make_shared<Bridge>()),
+      blocker_(this) {
+  int left = 0, top = 0, width = 0, height = 0;
+  Model().WindowGeometry(left, top, width, height);
+  SetSize(left, top, width, height);
+  SetFont(wxFont(wxFontInfo(wxSize(0, kFontPixels)).FaceName(kFontFace)));
+  root_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "sarvoke-root");
+
+  for (const Text& name : Model().ControlNames()) CreateWidget(Model().Snapshot(name));
+
+  status_ = new LabelWidget(root_, kBusyStatusName, wxPoint(8, 412), wxSize(480, 20));
+  status_->Hide();
+
+  bridge_->frame = this;
+  bridge_->guiThread = std::this_thread::get_id();
+  std::shared_ptr<Bridge> bridge = bridge_;
+  WindowView view;
+  // Called on the changing thread: remember what changed and let the GUI thread show it, reading the
+  // model's value then, so that a burst of changes is shown once.
+  view.changed = [bridge](const Text& control, Property what) {
+    std::lock_guard lock(bridge->mutex);
+    if (!bridge->frame) return;
+    bridge->pending.insert({control, what});
+    if (bridge->flushPosted) return;
+    bridge->flushPosted = true;
+    MainFrame* frame = bridge->frame;
+    frame->CallAfter([frame] { frame->FlushChanges(); });
+  };
+  view.messageBox = [bridge](const Text& message) {
+    std::unique_lock lock(bridge->mutex);
+    if (!bridge->frame) return;
+    if (std::this_thread::get_id() == bridge->guiThread) {
+      MainFrame* frame = bridge->frame;
+      lock.unlock();
+      frame->ShowMessageBoxNow(message);
+      return;
+    }
+    // A worker waits here until the GUI thread has shown the box and it was dismissed, or the window went.
+    auto box = std::make_shared<PendingBox>();
+    box->message = message;
+    bridge->boxes.push_back(box);
+    MainFrame* frame = bridge->frame;
+    frame->CallAfter([frame] { frame->ShowQueuedBoxes(); });
+    bridge->boxDone.wait(lock, [&] { return box->done; });
+  };
+  view.popupMenu = [bridge](const Text& menu) {
+    std::lock_guard lock(bridge->mutex);
+    if (!bridge->frame) return;
+    // Shown once the asking handler has returned: the menu runs a loop of its own, and the chosen
+    // item's handler must not run inside the right click's.
+    MainFrame* frame = bridge->frame;
+    frame->CallAfter([frame, menu] { frame->ShowMenu(menu); });
+  };
+  Model().SetView(std::move(view));
+
+  SetEventPump([this] { Pump(); });
+  wxEvtHandler::AddFilter(&blocker_);
+  Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnClose, this);
+  ApplyLook();
+}
+
+MainFrame::~MainFrame() { Shutdown(); }
+
+wxWindow* MainFrame::ParentOf(const Control& c) {
+  if (c.parent.empty()) return root_;
+  auto it = pages_.find(c.parent);
+  return it == pages_.end() ? static_cast<wxWindow*>(root_) : it->second;
+}
+
+void MainFrame::Place(Widget& w, const Control& c) {
+  if (!w.window) return;
+  int x = c.left, y = c.top;
+  if (w.onPage) {
+    // The model places page controls relative to the tab control; the page's client area starts below
+    // the tabs. A control that would start above it stays at its top edge.
+    x = std::max(0, x - pageOffset_.x);
+    y = std::max(0, y - pageOffset_.y);
+  }
+  w.window->SetSize(x, y, c.width, c.height);
+}
+
+void MainFrame::CreateWidget(const Control& c) {
+  Widget w;
+  w.name = c.name;
+  w.kind = c.kind;
+  wxWindow* parent = ParentOf(c);
+  w.onPage = parent != root_;
+  const wxString name = ToWx(c.name);
+  const wxPoint pos(c.left, c.top);
+  const wxSize size(c.width, c.height);
+  const Text control = c.name;
+  switch (c.kind) {
+    case ControlKind::Label: {
+      auto* label = new LabelWidget(parent, name, pos, size);
+      label->SetLabel(ToWx(c.text));
+      label->Bind(wxEVT_LEFT_DOWN, [this, control](wxMouseEvent& e) {
+        e.Skip();
+        RunHandler(control, Event::LeftButtonDown);
+      });
+      w.window = label;
+      break;
+    }
+    case ControlKind::EditBox: {
+      auto* edit = new wxTextCtrl(parent, wxID_ANY, ToWx(c.text), pos, size, 0, wxDefaultValidator, name);
+      edit->Bind(wxEVT_TEXT, [this, control, edit](wxCommandEvent&) {
+        if (!applying_) Model().SetText(control, FromWx(edit->GetValue()));
+      });
+      edit->Bind(wxEVT_KEY_DOWN, [this, control, edit](wxKeyEvent& e) {
+        e.Skip();
+        // What the box holds is in the model before the handler reads it.
+        Model().SetText(control, FromWx(edit->GetValue()));
+        RunHandler(control, Event::KeyPressed, VirtualKeyOf(e));
+      });
+      w.window = edit;
+      break;
+    }
+    case ControlKind::MultiLineEditBox:
+      w.window = new wxTextCtrl(parent, wxID_ANY, WithoutCarriageReturns(c.text), pos, size,
+                                wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP, wxDefaultValidator, name);
+      break;
+    case ControlKind::Button: {
+      auto* button = new wxButton(parent, wxID_ANY, wxString(), pos, size, 0, wxDefaultValidator, name);
+      button->SetLabelText(ToWx(c.text));
+      button->Bind(wxEVT_BUTTON, [this, control](wxCommandEvent&) { RunHandler(control, Event::Clicked); });
+      w.window = button;
+      break;
+    }
+    case ControlKind::ComboBox: {
+      auto* choice = new wxChoice(parent, wxID_ANY, pos, size, 0, nullptr, 0, wxDefaultValidator, name);
+      for (const Text& item : c.items) choice->Append(ToWx(item));
+      choice->SetSelection(c.selected >= 0 && c.selected < static_cast<int>(c.items.size()) ? c.selected
+                                                                                            : wxNOT_FOUND);
+      choice->Bind(wxEVT_CHOICE, [this, control, choice](wxCommandEvent&) {
+        if (applying_) return;
+        Model().SetSelected(control, choice->GetSelection());
+        RunHandler(control, Event::ItemSelected);
+      });
+      w.window = choice;
+      break;
+    }
+    case ControlKind::ListView: {
+      auto* list = new wxListCtrl(parent, wxID_ANY, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_THEME,
+                                  wxDefaultValidator, name);
+      for (const ListColumn& col : c.columns)
+        list->AppendColumn(ToWx(col.header), wxLIST_FORMAT_LEFT, col.width);
+      auto select = [this, control, list](wxListEvent&) {
+        if (!applying_) Model().SetSelected(control, ListSelection(list));
+      };
+      list->Bind(wxEVT_LIST_ITEM_SELECTED, select);
+      list->Bind(wxEVT_LIST_ITEM_DESELECTED, select);
+      // Clicks anywhere in the list count, over a row or not; the list's inner windows see them.
+      for (wxWindow* child : list->GetChildren()) {
+        child->Bind(wxEVT_RIGHT_UP, [this, control, list](wxMouseEvent& e) {
+          e.Skip();
+          Model().SetSelected(control, ListSelection(list));
+          RunHandler(control, Event::RightClicked);
+        });
+        child->Bind(wxEVT_LEFT_DCLICK, [this, control, list](wxMouseEvent& e) {
+          e.Skip();
+          Model().SetSelected(control, ListSelection(list));
+          RunHandler(control, Event::DoubleClicked);
+        });
+      }
+      w.window = list;
+      break;
+    }
+    case ControlKind::TabControl: {
+      tabs_ = new wxNotebook(parent, wxID_ANY, pos, size, 0, name);
+      tabs_->SetFont(wxFont(wxFontInfo(wxSize(0, kFontPixels)).FaceName(kTabFontFace)));
+      tabsName_ = c.name;
+      for (const Text& caption : c.items) {
+        auto* page =
+            new wxPanel(tabs_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, ToWx(caption));
+        page->SetFont(GetFont());
+        tabs_->AddPage(page, ToWx(caption));
+        pages_[caption] = page;
+        page->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+          e.Skip();
+          CallAfter([this] { UpdatePageOffset(); });
+        });
+      }
+      if (c.selected >= 0 && c.selected < static_cast<int>(tabs_->GetPageCount()))
+        tabs_->ChangeSelection(c.selected);
+      tabs_->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, control](wxBookCtrlEvent& e) {
+        e.Skip();
+        if (!applying_) Model().SetSelected(control, tabs_->GetSelection());
+      });
+      w.window = tabs_;
+      break;
+    }
+    case ControlKind::PictureBox:
+      w.window = new wxStaticBitmap(parent, wxID_ANY, wxBitmapBundle(), pos, size, 0, name);
+      break;
+    case ControlKind::WebBrowser: {
+      if (wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
+        w.web = wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
+      }
+      if (w.web) {
+        // The board page carries no charset; it is code page 936.
+        SetWebViewDefaultCharset(w.web, "GBK");
+        w.window = w.web;
+      } else {
+        w.fallback = new HtmlFallback(parent, name, pos, size);
+        w.window = w.fallback;
+      }
+      break;
+    }
+    case ControlKind::HtmlBox: {
+      auto* html =
+          new wxHtmlWindow(parent, wxID_ANY, pos, size, wxHW_SCROLLBAR_NEVER | wxHW_NO_SELECTION, name);
+      html->SetBorders(0);
+      html->Bind(wxEVT_HTML_LINK_CLICKED, [this, control](wxHtmlLinkEvent& e) {
+        long index = -1;
+        if (!e.GetLinkInfo().GetHref().ToLong(&index)) return;
+        const Control box = Model().Snapshot(control);
+        if (index < 0 || index >= static_cast<long>(box.links.size())) return;
+#ifdef SARVOKE_HAVE_URL_OPENER
+        OpenUrl(box.links[index].address);
+#else
+        wxLaunchDefaultBrowser(ToWx(box.links[index].address));
+#endif
+      });
+      w.window = html;
+      break;
+    }
+    case ControlKind::Timer: {
+      w.timer = std::make_unique<wxTimer>(this);
+      const int id = w.timer->GetId();
+      Bind(
+          wxEVT_TIMER,
+          [this, control](wxTimerEvent&) {
+            // A tick while a handler waits would run a second handler inside it; the tick is dropped.
+            if (handlerDepth_ == 0 && !closing_) RunHandler(control, Event::Tick);
+          },
+          id);
+      if (c.timerPeriod > 0) w.timer->Start(c.timerPeriod);
+      break;
+    }
+  }
+  auto& stored = widgets_[c.name] = std::move(w);
+  if (stored.kind == ControlKind::HtmlBox) ShowLinks(stored, c);
+  if (stored.window) {
+    Place(stored, c);
+    stored.window->Show(c.visible);
+    stored.window->Enable(!c.disabled);
+  }
+}
+
+int MainFrame::ListSelection(wxListCtrl* list) const {
+  return static_cast<int>(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+}
+
+void MainFrame::UpdatePageOffset() {
+  if (!tabs_ || shutDown_) return;
+  wxWindow* page = tabs_->GetCurrentPage();
+  if (!page || !page->IsShownOnScreen()) return;
+  const wxPoint offset = page->GetScreenPosition() - tabs_->GetScreenPosition();
+  if (offset == pageOffset_) return;
+  pageOffset_ = offset;
+  for (auto& [name, w] : widgets_) {
+    if (w.onPage) Place(w, Model().Snapshot(name));
+  }
+}
+
+void MainFrame::OnShown() {
+  if (shutDown_) return;
+  shown_ = true;
+  UpdatePageOffset();
+  // A web view shows nothing of what it was given before it was realised, so it is pointed at its file
+  // only now.
+  for (auto& [name, w] : widgets_) {
+    if (w.kind == ControlKind::WebBrowser) ShowBrowserAddress(w, Model().Snapshot(name));
+  }
+}
+
+void MainFrame::FlushChanges() {
+  std::set<std::pair<Text, Property>> work;
+  {
+    std::lock_guard lock(bridge_->mutex);
+    work.swap(bridge_->pending);
+    bridge_->flushPosted = false;
+  }
+  if (shutDown_) return;
+  applying_ = true;
+  // Items and rows first, so that a selection finds what it selects.
+  for (const auto& [name, what] : work) {
+    if (what == Property::Items || what == Property::Rows || what == Property::Cell) Apply(name, what);
+  }
+  for (const auto& [name, what] : work) {
+    if (what != Property::Items && what != Property::Rows && what != Property::Cell) Apply(name, what);
+  }
+  applying_ = false;
+}
+
+void MainFrame::Apply(const Text& name, Property what) {
+  if (what == Property::Look) {
+    ApplyLook();
+    return;
+  }
+  auto it = widgets_.find(name);
+  if (it == widgets_.end()) return;
+  Widget& w = it->second;
+  const Control c = Model().Snapshot(name);
+  switch (what) {
+    case Property::Text:
+      if (!w.window) break;
+      if (w.kind == ControlKind::EditBox) {
+        auto* edit = static_cast<wxTextCtrl*>(w.window);
+        const wxString value = ToWx(c.text);
+        // Rewriting the same text would move the caret under the user's fingers.
+        if (edit->GetValue() != value) edit->ChangeValue(value);
+      } else if (w.kind == ControlKind::MultiLineEditBox) {
+        static_cast<wxTextCtrl*>(w.window)->ChangeValue(WithoutCarriageReturns(c.text));
+      } else if (w.kind == ControlKind::Button) {
+        static_cast<wxButton*>(w.window)->SetLabelText(ToWx(c.text));
+      } else if (w.kind == ControlKind::Label) {
+        w.window->SetLabel(ToWx(c.text));
+      } else if (w.kind == ControlKind::HtmlBox) {
+        ShowLinks(w, c);
+      }
+      break;
+    case Property::Disabled:
+      if (w.window) w.window->Enable(!c.disabled);
+      break;
+    case Property::Visible:
+      if (w.window) w.window->Show(c.visible);
+      break;
+    case Property::Geometry:
+      Place(w, c);
+      break;
+    case Property::Selection:
+      SyncSelection(w, c);
+      break;
+    case Property::Items:
+      SyncItems(w, c);
+      break;
+    case Property::Rows:
+    case Property::Cell:
+      SyncRows(w, c);
+      break;
+    case Property::TimerPeriod:
+      if (w.timer) {
+        if (c.timerPeriod > 0) {
+          w.timer->Start(c.timerPeriod);
+        } else {
+          w.timer->Stop();
+        }
+      }
+      break;
+    case Property::Picture:
+      ShowPicture(w, c);
+      break;
+    case Property::BrowserAddress:
+      ShowBrowserAddress(w, c);
+      break;
+    case Property::Look:
+      break;
+  }
+}
+
+void MainFrame::SyncItems(Widget& w, const Control& c) {
+  auto* choice = wxDynamicCast(w.window, wxChoice);
+  if (!choice) return;
+  bool same = choice->GetCount() == c.items.size();
+  for (std::size_t i = 0; same && i < c.items.size(); ++i) same = choice->GetString(i) == ToWx(c.items[i]);
+  if (!same) {
+    choice->Clear();
+    for (const Text& item : c.items) choice->Append(ToWx(item));
+  }
+  SyncSelection(w, c);
+}
+
+void MainFrame::SyncSelection(Widget& w, const Control& c) {
+  if (auto* choice = wxDynamicCast(w.window, wxChoice)) {
+    const int next =
+        c.selected >= 0 && c.selected < static_cast<int>(choice->GetCount()) ? c.selected : wxNOT_FOUND;
+    if (choice->GetSelection() != next) choice->SetSelection(next);
+  } else if (auto* list = wxDynamicCast(w.window, wxListCtrl)) {
+    const int current = ListSelection(list);
+    if (current == c.selected) return;
+    if (current >= 0) list->SetItemState(current, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    if (c.selected >= 0 && c.selected < list->GetItemCount()) {
+      list->SetItemState(c.selected, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                         wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+      list->EnsureVisible(c.selected);
+    }
+  } else if (w.window == tabs_ && tabs_) {
+    if (c.selected >= 0 && c.selected < static_cast<int>(tabs_->GetPageCount()) &&
+        tabs_->GetSelection() != c.selected) {
+      tabs_->ChangeSelection(c.selected);
+    }
+  }
+}
+
+void MainFrame::SyncRows(Widget& w, const Control& c) {
+  auto* list = wxDynamicCast(w.window, wxListCtrl);
+  if (!list) return;
+  const int rows = static_cast<int>(c.rows.size());
+  const int columns = list->GetColumnCount();
+  list->Freeze();
+  if (rows == 0) {
+    list->DeleteAllItems();
+  } else {
+    while (list->GetItemCount() > rows) list->DeleteItem(list->GetItemCount() - 1);
+  }
+  for (int r = 0; r < rows; ++r) {
+    const auto& row = c.rows[r];
+    if (r >= list->GetItemCount()) list->InsertItem(r, row.empty() ? wxString() : ToWx(row[0]));
+    for (int col = 0; col < columns && col < static_cast<int>(row.size()); ++col) {
+      const wxString value = ToWx(row[col]);
+      if (list->GetItemText(r, col) != value) list->SetItem(r, col, value);
+    }
+  }
+  list->Thaw();
+  SyncSelection(w, c);
+}
+
+void MainFrame::ShowPicture(Widget& w, const Control& c) {
+  auto* bitmap = wxDynamicCast(w.window, wxStaticBitmap);
+  if (!bitmap) return;
+  wxImage image;
+  if (!c.picture.empty()) {
+    wxLogNull quiet;  // a picture that cannot be read shows nothing, without a dialog
+    wxMemoryInputStream in(c.picture.data(), c.picture.size());
+    if (!image.LoadFile(in, wxBITMAP_TYPE_ANY)) image = wxImage();
+  }
+  if (!image.IsOk()) {
+    bitmap->SetBitmap(wxBitmapBundle());
+    return;
+  }
+  if (image.GetWidth() != c.width || image.GetHeight() != c.height) {
+    image.Rescale(std::max(1, c.width), std::max(1, c.height), wxIMAGE_QUALITY_HIGH);
+  }
+  bitmap->SetBitmap(wxBitmap(image));
+}
+
+void MainFrame::ShowBrowserAddress(Widget& w, const Control& c) {
+  if (!shown_ || c.browserAddress.empty()) return;
+  const Text utf8 = AnsiToUtf8(c.browserAddress);
+  const wxString address = wxString::FromUTF8(utf8.data(), utf8.size());
+  if (w.web) {
+    const bool isUrl = address.Contains("://") || address.StartsWith("about:");
+    w.web->LoadURL(isUrl ? address : wxFileSystem::FileNameToURL(wxFileName(address)));
+  } else if (w.fallback) {
+    w.fallback->ShowFile(utf8);
+  }
+}
+
+void MainFrame::ShowLinks(Widget& w, const Control& c) {
+  auto* html = wxDynamicCast(w.window, wxHtmlWindow);
+  if (!html) return;
+  const wxColour back = root_->GetBackgroundColour();
+  wxString page =
+      wxString::Format("<html><body bgcolor=\"%s\" marginwidth=\"0\" marginheight=\"0\"><font size=\"2\">",
+                       back.GetAsString(wxC2S_HTML_SYNTAX));
+  for (std::size_t i = 0; i < c.links.size(); ++i) {
+    if (i > 0) page += "|";
+    page += wxString::Format("<a href=\"%zu\">", i) + ToWx(c.links[i].caption) + "</a>";
+  }
+  page += "</font></body></html>";
+  html->SetPage(page);
+}
+
+void MainFrame::ApplyLook() {
+  const WindowLook look = Model().Look();
+  if (look.number == 0) return;  // no look chosen: the system's own
+  const wxColour window = ColourOf(look.windowColour), panel = ColourOf(look.panelColour),
+                 text = ColourOf(look.textColour), accent = ColourOf(look.accentColour);
+  SetBackgroundColour(window);
+  root_->SetBackgroundColour(window);
+  for (auto& [caption, page] : pages_) page->SetBackgroundColour(panel);
+  for (auto& [name, w] : widgets_) {
+    if (w.kind != ControlKind::Label || !w.window) continue;
+    w.window->SetForegroundColour(text);
+    w.window->SetBackgroundColour(w.onPage ? panel : window);
+  }
+  // The ticker: a strip in the panel colour with the headline in the accent colour.
+  if (auto it = widgets_.find("广告条"); it != widgets_.end() && it->second.window) {
+    it->second.window->SetBackgroundColour(panel);
+  }
+  if (auto it = widgets_.find("滚动条"); it != widgets_.end() && it->second.window) {
+    it->second.window->SetBackgroundColour(panel);
+    it->second.window->SetForegroundColour(accent);
+  }
+  status_->SetForegroundColour(accent);
+  status_->SetBackgroundColour(window);
+  for (auto& [name, w] : widgets_) {
+    if (w.kind == ControlKind::HtmlBox) ShowLinks(w, Model().Snapshot(name));
+  }
+  Refresh();
+}
+
+void MainFrame::RunHandler(const Text& control, Event event, int arg) {
+  if (shutDown_) return;
+  if (handlerDepth_ > 0) {
+    // Handlers never nest: what arrives while one runs (a menu choice) runs after it.
+    deferred_.push_back({control, event, arg});
+    return;
+  }
+  ++handlerDepth_;
+  busyText_ = IsSearchControl(control) ? Text("正在搜索…") : Text("正在联网，请稍候…");
+  Model().Fire(control, event, arg);
+  --handlerDepth_;
+  EndBusy();
+  while (!deferred_.empty() && handlerDepth_ == 0 && !shutDown_) {
+    const Deferred next = deferred_.front();
+    deferred_.pop_front();
+    RunHandler(next.control, next.event, next.arg);
+  }
+  if (handlerDepth_ > 0 || shutDown_) return;
+  {
+    std::lock_guard lock(bridge_->mutex);
+    if (!bridge_->boxes.empty()) CallAfter([this] { ShowQueuedBoxes(); });
+  }
+  if (closeRequested_) {
+    closeRequested_ = false;
+    Close();
+  }
+}
+
+void MainFrame::Pump() {
+  if (shutDown_) return;
+  if (handlerDepth_ > 0 && !busyShown_) {
+    // The handler waits: say so, and keep the window painting until it is done.
+    busyShown_ = true;
+    wxBeginBusyCursor();
+    status_->SetLabel(ToWx(busyText_));
+    status_->Show();
+    status_->Raise();
+  }
+  wxTheApp->Yield(true);
+}
+
+void MainFrame::EndBusy() {
+  if (!busyShown_) return;
+  busyShown_ = false;
+  wxEndBusyCursor();
+  if (status_) status_->Hide();
+}
+
+void MainFrame::ShowMessageBoxNow(const Text& message) {
+  const bool busy = busyShown_;
+  if (busy) wxEndBusyCursor();
+  wxMessageDialog dialog(this, ToWx(message), ToWx(kMessageBoxTitle), wxOK | wxICON_NONE);
+  dialog.ShowModal();
+  if (busy) wxBeginBusyCursor();
+}
+
+void MainFrame::ShowQueuedBoxes() {
+  // A worker's box waits for the running handler, and boxes come one after another.
+  if (handlerDepth_ > 0 || showingBox_ || shutDown_) return;
+  showingBox_ = true;
+  for (;;) {
+    std::shared_ptr<PendingBox> box;
+    {
+      std::lock_guard lock(bridge_->mutex);
+      if (bridge_->boxes.empty()) break;
+      box = bridge_->boxes.front();
+      bridge_->boxes.pop_front();
+    }
+    ShowMessageBoxNow(box->message);
+    {
+      std::lock_guard lock(bridge_->mutex);
+      box->done = true;
+    }
+    bridge_->boxDone.notify_all();
+    if (shutDown_) break;
+  }
+  showingBox_ = false;
+}
+
+void MainFrame::ShowMenu(const Text& menuName) {
+  if (shutDown_) return;
+  const std::vector<MenuEntry> entries = Model().Menu(menuName);
+  if (entries.empty()) return;
+  wxMenu menu;
+  const int firstId = wxID_HIGHEST + 1;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].caption.empty()) {
+      menu.AppendSeparator();
+    } else {
+      menu.Append(firstId + static_cast<int>(i), ToWx(entries[i].caption));
+    }
+  }
+  const int id = GetPopupMenuSelectionFromUser(menu, wxDefaultPosition);
+  const int index = id - firstId;
+  if (id == wxID_NONE || index < 0 || index >= static_cast<int>(entries.size())) return;
+  RunHandler(entries[index].caption, Event::MenuSelected);
+}
+
+void MainFrame::OnClose(wxCloseEvent& e) {
+  if (handlerDepth_ > 0 && e.CanVeto()) {
+    // Closing under a waiting handler would pull the window from under it: close when it is done.
+    closeRequested_ = true;
+    e.Veto();
+    return;
+  }
+  if (closing_) return;
+  closing_ = true;
+  RunHandler(Text(kMainWindow), Event::Destroying);
+  Shutdown();
+  Destroy();
+}
+
+void MainFrame::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  for (auto& [name, w] : widgets_) {
+    if (w.timer) w.timer->Stop();
+  }
+  {
+    std::lock_guard lock(bridge_->mutex);
+    bridge_->frame = nullptr;
+    bridge_->pending.clear();
+    // Workers waiting for a box that will never be shown go on.
+    for (auto& box : bridge_->boxes) box->done = true;
+    bridge_->boxes.clear();
+  }
+  bridge_->boxDone.notify_all();
+  SetEventPump({});
+  wxEvtHandler::RemoveFilter(&blocker_);
+  EndBusy();
+}
+
+}  // namespace
+
+void PrepareToolkit() {
+  static bool prepared = false;
+  if (prepared) return;
+  prepared = true;
+  wxInitAllImageHandlers();
+  InstallCompactStyle();
+}
+
+wxFrame* OpenMainWindow(const std::shared_ptr<App>& app) {
+  PrepareToolkit();
+  auto* frame = new MainFrame(app);
+  frame->RunHandler(Text(kMainWindow), Event::Created);
+  frame->FlushChanges();  // the start state shows from the first paint
+  frame->Show();
+  frame->CallAfter([frame] { frame->OnShown(); });
+  return frame;
+}
+
+wxWindow* ControlWidget(wxWindow* frame, std::string_view name) {
+  if (!frame) return nullptr;
+  return wxWindow::FindWindowByName(ToWx(name), frame);
+}
+
+}  // namespace sarvoke
