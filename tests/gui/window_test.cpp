@@ -232,11 +232,12 @@ TEST_F(WindowTest, ModelChangesFromWorkerThreadsShowInTheWidgets) {
   EXPECT_LT(shown.GetGreen(15, 15), 60);
 
   // The page carries no charset: it reads as code page 936 only when the view was told so.
+  ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "Velmora留言系统超文本浏览框1") != nullptr; }));
   auto* web = dynamic_cast<wxWebView*>(ControlWidget(frame, "Velmora留言系统超文本浏览框1"));
-  if (web) {
-    EXPECT_TRUE(PumpUntil([&] { return web->GetCurrentTitle() == U8(u8"留言板 第1页"); }, 20000))
-        << web->GetCurrentTitle().utf8_string();
-  }
+  ASSERT_TRUE(web) << "no web view on this machine";
+  EXPECT_EQ(web->GetParent(), Widget<wxNotebook>("高级选择夹1")->GetPage(1));
+  EXPECT_TRUE(PumpUntil([&] { return web->GetCurrentTitle() == U8(u8"留言板 第1页"); }, 20000))
+      << web->GetCurrentTitle().utf8_string();
   EXPECT_FALSE(test::SaveScreenshot("window-board.png").empty());
 
   // Showing the model's values is not user input: no handler ran.

@@ -232,6 +232,7 @@ class MainFrame : public wxFrame {
   void SyncItems(Widget& w, const Control& c);
   void ShowPicture(Widget& w, const Control& c);
   void ShowBrowserAddress(Widget& w, const Control& c);
+  void CreateBrowser(Widget& w, const Control& c);
   void ShowLinks(Widget& w, const Control& c);
   void UpdatePageOffset();
   void Pump();
@@ -332,6 +333,11 @@ MainFrame::MainFrame(const std::shared_ptr<App>& app)
   SetEventPump([this] { Pump(); });
   wxEvtHandler::AddFilter(&blocker_);
   Bind(wxEVT_CLOSE_WINDOW, &MainFrame::OnClose, this);
+  // The first paint says the window is on the screen.
+  root_->Bind(wxEVT_PAINT, [this](wxPaintEvent& e) {
+    e.Skip();
+    if (!shown_) CallAfter([this] { OnShown(); });
+  });
   ApplyLook();
 }
 
@@ -467,20 +473,10 @@ void MainFrame::CreateWidget(const Control& c) {
     case ControlKind::PictureBox:
       w.window = new wxStaticBitmap(parent, wxID_ANY, wxBitmapBundle(), pos, size, 0, name);
       break;
-    case ControlKind::WebBrowser: {
-      if (wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
-        w.web = wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
-      }
-      if (w.web) {
-        // The board page carries no charset; it is code page 936.
-        SetWebViewDefaultCharset(w.web, "GBK");
-        w.window = w.web;
-      } else {
-        w.fallback = new HtmlFallback(parent, name, pos, size);
-        w.window = w.fallback;
-      }
+    case ControlKind::WebBrowser:
+      // Created once the window has painted: a web view costs more than the rest of the window, and
+      // shows nothing of what it was given before it was realised.
       break;
-    }
     case ControlKind::HtmlBox: {
       auto* html =
           new wxHtmlWindow(parent, wxID_ANY, pos, size, wxHW_SCROLLBAR_NEVER | wxHW_NO_SELECTION, name);
@@ -539,13 +535,35 @@ void MainFrame::UpdatePageOffset() {
 }
 
 void MainFrame::OnShown() {
-  if (shutDown_) return;
+  if (shutDown_ || shown_) return;
   shown_ = true;
   UpdatePageOffset();
-  // A web view shows nothing of what it was given before it was realised, so it is pointed at its file
-  // only now.
   for (auto& [name, w] : widgets_) {
-    if (w.kind == ControlKind::WebBrowser) ShowBrowserAddress(w, Model().Snapshot(name));
+    if (w.kind != ControlKind::WebBrowser || w.window) continue;
+    const Control c = Model().Snapshot(name);
+    CreateBrowser(w, c);
+    Place(w, c);
+    w.window->Show(c.visible);
+    w.window->Enable(!c.disabled);
+    ShowBrowserAddress(w, c);
+  }
+}
+
+void MainFrame::CreateBrowser(Widget& w, const Control& c) {
+  wxWindow* parent = ParentOf(c);
+  const wxString name = ToWx(c.name);
+  const wxPoint pos(c.left, c.top);
+  const wxSize size(c.width, c.height);
+  if (wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
+    w.web = wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
+  }
+  if (w.web) {
+    // The board page carries no charset; it is code page 936.
+    SetWebViewDefaultCharset(w.web, "GBK");
+    w.window = w.web;
+  } else {
+    w.fallback = new HtmlFallback(parent, name, pos, size);
+    w.window = w.fallback;
   }
 }
 
@@ -914,7 +932,6 @@ wxFrame* OpenMainWindow(const std::shared_ptr<App>& app) {
   frame->RunHandler(Text(kMainWindow), Event::Created);
   frame->FlushChanges();  // the start state shows from the first paint
   frame->Show();
-  frame->CallAfter([frame] { frame->OnShown(); });
   return frame;
 }
 
