@@ -29,6 +29,7 @@
 #include "gui_test_support.h"
 #include "platform/event_pump.h"
 #include "platform/files.h"
+#include "platform/url_opener.h"
 #include "platform/wx/main_frame.h"
 #include "platform/wx/wx_text.h"
 
@@ -316,6 +317,21 @@ TEST_F(WindowTest, UserInputReachesTheHandlersWithTheModelUpToDate) {
   EXPECT_TRUE(PumpUntil([&] { return menuChoices == 1; }));
   EXPECT_EQ(rightClicks, 1);
   menuKeys.join();
+
+  // The small HTML box opens its links itself.
+  std::vector<std::string> opened;
+  SetUrlHandler([&](const std::string& utf8) {
+    opened.push_back(utf8);
+    return true;
+  });
+  auto* links = Widget<wxHtmlWindow>("简单超文本框2");
+  sim.MouseMove(links->ClientToScreen(wxPoint(8, links->GetClientSize().y / 2)));
+  PumpFor(50);
+  sim.MouseClick();
+  EXPECT_TRUE(PumpUntil([&] { return !opened.empty(); }));
+  SetUrlHandler({});
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], std::string(kPublisherSiteLink));
 
   wxWindow* ticker = Widget<wxWindow>("滚动条");
   sim.MouseMove(ticker->ClientToScreen(wxPoint(10, 8)));

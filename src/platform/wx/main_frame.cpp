@@ -21,14 +21,10 @@
 #include "app/main_window.h"
 #include "platform/event_pump.h"
 #include "platform/files.h"
+#include "platform/url_opener.h"
 #include "platform/wx/native_backend.h"
 #include "platform/wx/wx_text.h"
 #include "text/code_page.h"
-
-#if __has_include("platform/url_opener.h")
-#include "platform/url_opener.h"
-#define SARVOKE_HAVE_URL_OPENER 1
-#endif
 
 namespace sarvoke {
 namespace {
@@ -486,11 +482,7 @@ void MainFrame::CreateWidget(const Control& c) {
         if (!e.GetLinkInfo().GetHref().ToLong(&index)) return;
         const Control box = Model().Snapshot(control);
         if (index < 0 || index >= static_cast<long>(box.links.size())) return;
-#ifdef SARVOKE_HAVE_URL_OPENER
         OpenUrl(box.links[index].address);
-#else
-        wxLaunchDefaultBrowser(ToWx(box.links[index].address));
-#endif
       });
       w.window = html;
       break;
