@@ -16,6 +16,7 @@
 #include "net/endpoints.h"
 #include "search/result_parser.h"
 #include "search/search_request.h"
+#include "text/code_page.h"
 
 namespace {
 
@@ -49,12 +50,14 @@ std::string ProgramPath() {
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 20;
-  // A catalogue of 120 shares that all match the word.
+  // A catalogue of 120 shares that all match the word; the lab reads it as UTF-8.
   const std::string catalogue = "/tmp/sarvoke-bench-catalogue.tsv";
   {
     std::ofstream out(catalogue);
+    const std::string user = sarvoke::AnsiToUtf8("bench用户"), file = sarvoke::AnsiToUtf8("bench 文件 第"),
+                      episode = sarvoke::AnsiToUtf8("集.mp4");
     for (int i = 0; i < 120; ++i)
-      out << 5000 + i << '\t' << 7000 + i % 7 << "\tbench用户" << i % 7 << "\tbench 文件 第" << i << "集.mp4\t"
+      out << 5000 + i << '\t' << 7000 + i % 7 << '\t' << user << i % 7 << '\t' << file << i << episode << '\t'
           << (100 + i % 40) << "M\t2013-04-01 10:" << (10 + i % 50) << '\t' << i * 3 << '\n';
   }
   sarvoke::lab::LabOptions options;

@@ -1,6 +1,6 @@
 #include "text/char_sequence.h"
 
-#include <iconv.h>
+#include "text/code_page.h"
 
 #include <algorithm>
 #include <array>
@@ -14,56 +14,24 @@
 namespace sarvoke {
 namespace {
 
-constexpr wchar_t kReplacement = 0xFFFD;
-
 // The same test as the engine's for a line break, which looks at the low 16 bits.
 inline bool IsOtherLineBreak(wchar_t c) {
   const auto low = static_cast<std::uint16_t>(c);
   return c == L'\r' || c == L'\f' || low == 0x2028u || low == 0x2029u || low == 0x85u;
 }
 
-// Code points of every double-byte character (index (lead - 0x81) * 256 + trail) and of the single bytes
-// from 0x80 up, read once from iconv's code page 936 table.
+// The code page's characters as the decoder reads them, and whether any double-byte character is a line
+// break of the engine's (then each one has to be looked at).
 struct DecodeTable {
-  std::array<wchar_t, 126 * 256> pairs;
-  std::array<wchar_t, 128> high;
-  bool pairsBreakLines = false;  // some double-byte character reads as a line break of the engine's
+  const CodePage936Table& cp = CodePage936Decoding();
+  const std::array<wchar_t, 126 * 256>& pairs = cp.pairs;
+  const std::array<wchar_t, 128>& high = cp.high;
+  bool pairsBreakLines = false;
 };
-
-wchar_t DecodeOne(iconv_t cd, const char* bytes, std::size_t length) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(bytes);
-  std::size_t inLeft = length;
-  char32_t out[2] = {0, 0};
-  char* dst = reinterpret_cast<char*>(out);
-  std::size_t outLeft = sizeof out;
-  const std::size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-  // Only a conversion that used every byte and gave one code point reads as one character.
-  if (r == static_cast<std::size_t>(-1) || inLeft != 0 || outLeft != sizeof out - 4) return kReplacement;
-  return static_cast<wchar_t>(out[0]);
-}
 
 std::unique_ptr<DecodeTable> BuildDecodeTable() {
   auto table = std::make_unique<DecodeTable>();
-  table->pairs.fill(kReplacement);
-  table->high.fill(kReplacement);
-  iconv_t cd = iconv_open("UTF-32LE", "CP936");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return table;
-  for (int lead = 0x81; lead <= 0xFE; ++lead) {
-    for (int trail = 0x40; trail <= 0xFE; ++trail) {
-      if (trail == 0x7F) continue;
-      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      const wchar_t c = DecodeOne(cd, pair, 2);
-      table->pairs[(lead - 0x81) * 256 + trail] = c;
-      table->pairsBreakLines |= IsOtherLineBreak(c);
-    }
-  }
-  for (int b = 0x80; b <= 0xFF; ++b) {
-    if (b >= 0x81 && b <= 0xFE) continue;  // lead bytes standing alone at the end of a text
-    const char one = static_cast<char>(b);
-    table->high[b - 0x80] = DecodeOne(cd, &one, 1);
-  }
-  iconv_close(cd);
+  for (const wchar_t c : table->pairs) table->pairsBreakLines |= IsOtherLineBreak(c);
   return table;
 }
 

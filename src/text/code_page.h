@@ -4,11 +4,24 @@
 // They behave as the Windows converters the program was written against: a byte sequence that is not
 // UTF-8 becomes U+FFFD (one per maximal invalid subsequence), a character that code page 936 lacks
 // becomes "?", and a byte sequence that is not code page 936 becomes "?" when read as code page 936.
+// Both directions go through one table of the code page, read from iconv once, on first use.
 #pragma once
+
+#include <array>
 
 #include "text/text.h"
 
 namespace sarvoke {
+
+// Code page 936 read as Unicode: the code point of each double-byte character at index
+// (lead - 0x81) * 256 + trail, and of each single byte from 0x80 up at index byte - 0x80; U+FFFD where
+// the code page has no character.
+struct CodePage936Table {
+  std::array<wchar_t, 126 * 256> pairs;
+  std::array<wchar_t, 128> high;
+};
+// The table, built on first use (safe from any thread).
+const CodePage936Table& CodePage936Decoding();
 
 // Code page 936 text -> its UTF-8 bytes.
 Text AnsiToUtf8(std::string_view text);

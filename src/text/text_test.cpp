@@ -108,6 +108,21 @@ TEST(CodePage, RoundTripAndReplacement) {
   EXPECT_EQ(AnsiToUtf8("a\xB0"), "a?");
 }
 
+TEST(CodePage, EveryDoubleByteCharacterRoundTrips) {
+  int characters = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const Text c{static_cast<char>(lead), static_cast<char>(trail)};
+      const Text utf8 = AnsiToUtf8(c);
+      if (utf8 == "?") continue;  // not a character of the code page
+      ++characters;
+      ASSERT_EQ(Utf8ToAnsiText(utf8), c) << std::hex << lead << " " << trail;
+    }
+  }
+  EXPECT_GT(characters, 21000);
+}
+
 TEST(TextBetween, MarkersAndOptions) {
   struct Row {
     const char* label;
