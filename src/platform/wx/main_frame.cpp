@@ -7,7 +7,6 @@
 #include <wx/listctrl.h>
 #include <wx/mstream.h>
 #include <wx/notebook.h>
-#include <wx/webview.h>
 #include <wx/wx.h>
 
 #include <condition_variable>
@@ -23,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/url_opener.h"
 #include "platform/wx/native_backend.h"
+#include "platform/wx/web_view_module.h"
 #include "platform/wx/wx_text.h"
 #include "text/code_page.h"
 
@@ -152,7 +152,7 @@ struct Widget {
   bool onPage = false;
   wxWindow* window = nullptr;
   std::unique_ptr<wxTimer> timer;
-  wxWebView* web = nullptr;
+  wxWindow* web = nullptr;  // made by the web view module
   HtmlFallback* fallback = nullptr;
 };
 
@@ -546,12 +546,9 @@ void MainFrame::CreateBrowser(Widget& w, const Control& c) {
   const wxString name = ToWx(c.name);
   const wxPoint pos(c.left, c.top);
   const wxSize size(c.width, c.height);
-  if (wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
-    w.web = wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
-  }
+  const WebViewModule& module = LoadWebViewModule();
+  if (module.newView) w.web = module.newView(parent, name, pos, size);
   if (w.web) {
-    // The board page carries no charset; it is code page 936.
-    SetWebViewDefaultCharset(w.web, "GBK");
     w.window = w.web;
   } else {
     w.fallback = new HtmlFallback(parent, name, pos, size);
@@ -726,7 +723,7 @@ void MainFrame::ShowBrowserAddress(Widget& w, const Control& c) {
   const wxString address = wxString::FromUTF8(utf8.data(), utf8.size());
   if (w.web) {
     const bool isUrl = address.Contains("://") || address.StartsWith("about:");
-    w.web->LoadURL(isUrl ? address : wxFileSystem::FileNameToURL(wxFileName(address)));
+    LoadWebViewModule().load(w.web, isUrl ? address : wxFileSystem::FileNameToURL(wxFileName(address)));
   } else if (w.fallback) {
     w.fallback->ShowFile(utf8);
   }

@@ -1,8 +1,6 @@
 #include "platform/wx/native_backend.h"
 
 #include <gtk/gtk.h>
-#include <webkit2/webkit2.h>
-#include <wx/webview.h>
 
 namespace sarvoke {
 
@@ -24,16 +22,6 @@ void InstallCompactStyle() {
   gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   g_object_unref(provider);
-}
-
-bool SetWebViewDefaultCharset(wxWebView* view, const char* charset) {
-  if (!view) return false;
-  void* native = view->GetNativeBackend();
-  if (!native || !WEBKIT_IS_WEB_VIEW(native)) return false;
-  WebKitSettings* settings = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(native));
-  if (!settings) return false;
-  webkit_settings_set_default_charset(settings, charset);
-  return true;
 }
 
 }  // namespace sarvoke

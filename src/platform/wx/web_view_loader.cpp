@@ -1,0 +1,32 @@
+// Loads the web view module: beside the program first, then where the build put it.
+#include <dlfcn.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "platform/wx/web_view_module.h"
+
+namespace sarvoke {
+
+const WebViewModule& LoadWebViewModule() {
+  static const WebViewModule module = [] {
+    WebViewModule m;
+    void* handle = nullptr;
+    for (const std::string& path : {ProgramDirectory() + "/" SARVOKE_WEB_VIEW_MODULE_NAME,
+                                    std::string(SARVOKE_WEB_VIEW_MODULE_PATH)}) {
+      handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (handle) break;
+    }
+    if (!handle) return m;
+    auto newView = reinterpret_cast<decltype(&SarvokeNewWebView)>(dlsym(handle, "SarvokeNewWebView"));
+    auto load = reinterpret_cast<decltype(&SarvokeWebViewLoad)>(dlsym(handle, "SarvokeWebViewLoad"));
+    if (newView && load) {
+      m.newView = newView;
+      m.load = load;
+    }
+    return m;  // the module stays loaded: its views live as long as the window
+  }();
+  return module;
+}
+
+}  // namespace sarvoke
