@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/short_http_timeouts.h"
+
 #include <atomic>
 #include <thread>
 
@@ -38,19 +40,7 @@ RawReply Ok(std::string_view body = "ok", const std::vector<std::string>& lines 
   return CannedReply("HTTP/1.1 200 OK", lines, body);
 }
 
-class HttpFetchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = CurrentHttpTimeouts();
-    SetHttpTimeouts({2000, 1});
-    ClearHttpCookieStore();
-  }
-  void TearDown() override {
-    SetHttpTimeouts(saved_);
-    ClearHttpCookieStore();
-  }
-  HttpTimeouts saved_;
-};
+class HttpFetchTest : public ShortHttpTimeouts {};
 
 TEST_F(HttpFetchTest, PlainCallSendsTheFourDefaultLinesBehindThePlatformsOwn) {
   RawHttpServer server(Always(Ok("hello")));

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include "support/short_http_timeouts.h"
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,17 +25,8 @@ RawReply Raw(std::string bytes) {
   return r;
 }
 
-class HttpClientTest : public ::testing::Test {
+class HttpClientTest : public ShortHttpTimeouts {
  protected:
-  void SetUp() override {
-    saved_ = CurrentHttpTimeouts();
-    SetHttpTimeouts({2000, 1});
-    ClearHttpCookieStore();
-  }
-  void TearDown() override {
-    SetHttpTimeouts(saved_);
-    ClearHttpCookieStore();
-  }
   HttpResponse Get(const std::string& url, const Text& block = "", bool noCookies = false) {
     HttpRequestOptions options;
     options.url = url;
@@ -43,7 +36,6 @@ class HttpClientTest : public ::testing::Test {
     if (!request) return {};
     return HttpSendRequest(*request, block, nullptr);
   }
-  HttpTimeouts saved_;
 };
 
 TEST_F(HttpClientTest, AddressesThatCannotBeUsedOpenNoRequest) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/short_http_timeouts.h"
+
 #include "platform/http_client.h"
 #include "support/raw_http_server.h"
 #include "support/recording_http_server.h"
@@ -11,19 +13,7 @@ namespace {
 
 std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-class ReadUrlTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = CurrentHttpTimeouts();
-    SetHttpTimeouts({2000, 1});
-    ClearHttpCookieStore();
-  }
-  void TearDown() override {
-    SetHttpTimeouts(saved_);
-    ClearHttpCookieStore();
-  }
-  HttpTimeouts saved_;
-};
+class ReadUrlTest : public ShortHttpTimeouts {};
 
 TEST_F(ReadUrlTest, APlainGetWithNothingOfTheProgramsOwn) {
   RawHttpServer server([](const RawRequest&, int) {

@@ -20,6 +20,25 @@ Text ResultLine(const Text& url, const Text& name, const Text& size, const Text&
          " 分享者:" + sharer + " 分享时间:" + time + " 下载次数:" + count + "</font><br>\n";
 }
 
+// One search with the default options and the match texts it must give.
+struct MatchRow {
+  const char* label;
+  Text pattern;
+  Text text;
+  std::vector<Text> matches;
+};
+
+void ExpectMatches(const std::vector<MatchRow>& rows) {
+  for (const MatchRow& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, r.text));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+}
+
 TEST(RegexObjectTest, FreshObjectIsEmpty) {
   RegexObject re;
   EXPECT_EQ(re.MatchCount(), 0);
@@ -106,13 +125,7 @@ TEST(RegexObjectTest, DoubleByteCharactersStayWhole) {
 }
 
 TEST(RegexObjectTest, CaseFoldingIsAsciiOnlyAndReachesClasses) {
-  struct Row {
-    const char* label;
-    Text pattern;
-    Text text;
-    std::vector<Text> matches;
-  };
-  const std::vector<Row> rows = {
+  const std::vector<MatchRow> rows = {
       {"range of capitals takes small letters", "[A-Z]+", "abC", {"abC"}},
       {"negated range refuses the other case", "[^a-z]", "A1", {"1"}},
       {"range across the case gap", "[A-z]", "_q", {"q"}},
@@ -126,24 +139,11 @@ TEST(RegexObjectTest, CaseFoldingIsAsciiOnlyAndReachesClasses) {
       {"hex escape folds like its letter", "\\x41", "a", {"a"}},
       {"control escape", "\\ca", "\x01", {"\x01"}},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.label);
-    RegexObject re;
-    EXPECT_TRUE(re.Search(r.pattern, r.text));
-    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
-    for (std::size_t i = 0; i < r.matches.size(); ++i)
-      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
-  }
+  ExpectMatches(rows);
 }
 
 TEST(RegexObjectTest, DotMeansTheSameWhateverLineBreaksTheTextHas) {
-  struct Row {
-    const char* label;
-    Text pattern;
-    Text text;
-    std::vector<Text> matches;
-  };
-  const std::vector<Row> rows = {
+  const std::vector<MatchRow> rows = {
       {"LF only", "a.+?b", "a\nb axb", {"axb"}},
       {"CR elsewhere", "a.+?b", "a\nb axb\r", {"axb"}},
       {"CR inside", "a.+?b", "a\nb a\rb", {"a\rb"}},
@@ -153,14 +153,7 @@ TEST(RegexObjectTest, DotMeansTheSameWhateverLineBreaksTheTextHas) {
       {"inline flags in a group", "(?i:a.b)", "a\nb A-B", {"A-B"}},
       {"Chinese and dots", "文.+?名", "文件名\n文\n名", {"文件名"}},
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.label);
-    RegexObject re;
-    EXPECT_TRUE(re.Search(r.pattern, r.text));
-    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
-    for (std::size_t i = 0; i < r.matches.size(); ++i)
-      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
-  }
+  ExpectMatches(rows);
 }
 
 TEST(RegexObjectTest, SpansAcrossLongMixedText) {
