@@ -111,6 +111,19 @@ TEST(Settings, ValuesAsTheReaderReturnsThem) {
   }
 }
 
+TEST(Settings, ALineBreakInABoxCannotSetAnotherKey) {
+  RunDirectory dir;
+  WindowModel w;
+  w.SetText("编辑框1", "a\r\n每页条数=0");
+  w.SetText("编辑框2", "x ");
+  w.SetSelected("组合框1", 2);
+  SaveSettings(w, dir.path);
+  WindowModel again;
+  LoadSettings(again, dir.path);
+  EXPECT_EQ(again.GetText("编辑框1"), "a  每页条数=0");
+  EXPECT_EQ(again.GetSelected("组合框1"), 2);
+}
+
 TEST(IniFile, WritingCreatesAndReplaces) {
   RunDirectory dir;
   const std::string f = dir.path + "/x.ini";

@@ -22,7 +22,12 @@ void LoadSettings(WindowModel& window, const std::string& runDirectory) {
   window.SetSelected("组合框1", size.empty() ? kDefaultPageSizeIndex : TextToInt(size));
 }
 
-Text SettingsValueForFile(const Text& value) {
+Text SettingsValueForFile(const Text& text) {
+  // A line break would end the value and start a line of its own in the file: one key's value could then
+  // set another key. The boxes are single-line, so a pasted break stands for a space.
+  Text value = text;
+  for (char& c : value)
+    if (c == '\r' || c == '\n') c = ' ';
   if (value.empty()) return value;
   const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
   const char first = value.front(), last = value.back();

@@ -22,8 +22,8 @@ void LoadSettings(WindowModel& window, const std::string& runDirectory);
 // Writes the three controls back, in the order search word, blocked words, page size.
 void SaveSettings(const WindowModel& window, const std::string& runDirectory);
 
-// The value as written to the file: quoted when the reader would otherwise lose blanks at its ends or a
-// pair of enclosing quotes, so that what is read back equals what was written.
+// The value as written to the file: line breaks become spaces, and the value is quoted when the reader
+// would otherwise lose blanks at its ends or a pair of enclosing quotes, so that it reads back whole.
 Text SettingsValueForFile(const Text& value);
 
 }  // namespace sarvoke
