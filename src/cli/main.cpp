@@ -1,12 +1,16 @@
 // The program: with no sub-command it opens the window; `sarvoke search …` runs the search headlessly.
+//
+// The window is its own program beside this one (sarvoke-window), started in place of this process: the
+// toolkit's libraries take longer to load than a whole search, so the command line does not link them.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/cli_search.h"
 #include "platform/files.h"
-#ifdef SARVOKE_WITH_WINDOW
-#include "platform/wx/wx_window.h"
-#endif
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
@@ -18,12 +22,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sarvoke: unknown command %s\n%s", argv[1], sarvoke::CommandLineUsage());
     return 2;
   }
-#ifdef SARVOKE_WITH_WINDOW
-  const int status = sarvoke::RunWindowProgram(argc, argv, sarvoke::ProgramDirectory());
-  if (status != 0) std::fputs("sarvoke: the window cannot be opened (is there a display?)\n", stderr);
-  return status;
-#else
-  std::fputs("sarvoke: this build has no window; use `sarvoke search`\n", stderr);
+  // The settings file stays beside this program, whichever file draws the window.
+  const std::string dir = sarvoke::ProgramDirectory();
+  const std::string window = dir + "/sarvoke-window";
+  const char* args[] = {window.c_str(), "--run-dir", dir.c_str(), nullptr};
+  execv(window.c_str(), const_cast<char* const*>(args));
+  std::fprintf(stderr, "sarvoke: cannot start the window %s: %s\n", window.c_str(), std::strerror(errno));
   return 2;
-#endif
 }
