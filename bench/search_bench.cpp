@@ -1,15 +1,15 @@
 // The search against the lab: how much of one search is reading the page, and how the whole
 // `sarvoke search` process compares with curl fetching the same address.
 //   search_bench [ROUNDS]
+#include <time.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <time.h>
-#include <unistd.h>
 
 #include "app/app.h"
 #include "lab_server.h"
@@ -97,10 +97,10 @@ int main(int argc, char** argv) {
 
   const std::string endpoints = "/tmp/sarvoke-bench-endpoints.ini";
   lab.WriteEndpointsFile(endpoints);
-  const std::string address = "http://" + lab.SearchEngineHost() + "/s?q1=site%3A%28" + lab.ShareSiteDomain() +
-                              "%29%20bench%20-&rn=100&ie=utf-8";
-  const std::string sarvoke = "SARVOKE_RUN_DIRECTORY=/tmp '" + ProgramPath() + "' search --endpoints " + endpoints +
-                              " --size 100 --blocked '' bench >/dev/null";
+  const std::string address = "http://" + lab.SearchEngineHost() + "/s?q1=site%3A%28" +
+                              lab.ShareSiteDomain() + "%29%20bench%20-&rn=100&ie=utf-8";
+  const std::string sarvoke = "SARVOKE_RUN_DIRECTORY=/tmp '" + ProgramPath() + "' search --endpoints " +
+                              endpoints + " --size 100 --blocked '' bench >/dev/null";
   const std::string curl = "curl -s -o /dev/null '" + address + "'";
   const double tSarvoke = TimeCommand(sarvoke, rounds), tCurl = TimeCommand(curl, rounds);
   std::printf("whole process, %d rounds\n", rounds);

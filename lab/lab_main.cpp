@@ -1,12 +1,12 @@
 // sarvoke-lab: starts the lab's services on loopback, writes their endpoints file and serves until it is
 // stopped (Ctrl-C or SIGTERM).
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <unistd.h>
 
 #include "lab_server.h"
 
@@ -40,13 +40,20 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (a == "--endpoints-out") endpointsOut = value();
-    else if (a == "--search-port") options.searchPort = std::atoi(value().c_str());
-    else if (a == "--publisher-port") options.publisherPort = std::atoi(value().c_str());
-    else if (a == "--share-port") options.shareSitePort = std::atoi(value().c_str());
-    else if (a == "--catalogue") options.catalogueFile = value();
-    else if (a == "--changed-shape") options.changedShape = true;
-    else if (a == "--no-hits") options.noHits = true;
+    if (a == "--endpoints-out")
+      endpointsOut = value();
+    else if (a == "--search-port")
+      options.searchPort = std::atoi(value().c_str());
+    else if (a == "--publisher-port")
+      options.publisherPort = std::atoi(value().c_str());
+    else if (a == "--share-port")
+      options.shareSitePort = std::atoi(value().c_str());
+    else if (a == "--catalogue")
+      options.catalogueFile = value();
+    else if (a == "--changed-shape")
+      options.changedShape = true;
+    else if (a == "--no-hits")
+      options.noHits = true;
     else if (a == "--help" || a == "-h") {
       Usage(stdout);
       return 0;

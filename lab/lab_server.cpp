@@ -46,10 +46,17 @@ std::string Escape(const std::string& s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -94,7 +101,8 @@ SearchQuery ParseSearchQuery(const std::string& q1, const std::string& shareSite
       std::size_t from = 0;
       for (;;) {
         const auto bar = words.find('|', from);
-        const std::string w = Trim(words.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+        const std::string w =
+            Trim(words.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
         if (!w.empty()) q.blocked.push_back(w);
         if (bar == std::string::npos) break;
         from = bar + 1;
@@ -110,7 +118,8 @@ std::string ResultsPage(const std::vector<Share>& catalogue, const SearchQuery& 
   std::vector<const Share*> found;
   if (query.siteMatches) {
     for (const Share& s : catalogue) {
-      if (!ContainsIgnoringCase(s.fileName, query.word) && !ContainsIgnoringCase(s.sharer, query.word)) continue;
+      if (!ContainsIgnoringCase(s.fileName, query.word) && !ContainsIgnoringCase(s.sharer, query.word))
+        continue;
       const bool blocked = std::any_of(query.blocked.begin(), query.blocked.end(), [&](const std::string& b) {
         return ContainsIgnoringCase(s.fileName, b) || ContainsIgnoringCase(s.sharer, b);
       });
@@ -119,38 +128,43 @@ std::string ResultsPage(const std::vector<Share>& catalogue, const SearchQuery& 
   }
   std::string page =
       "<!DOCTYPE html>\n<html><head><meta http-equiv=\"content-type\" content=\"text/html;charset=utf-8\">\n"
-      "<title>" + Escape(query.word) + "_百度搜索</title></head>\n<body>\n<div id=\"content_left\">\n";
+      "<title>" +
+      Escape(query.word) + "_百度搜索</title></head>\n<body>\n<div id=\"content_left\">\n";
   const int first = std::max(offset, 0);
   const int last = std::min<int>(static_cast<int>(found.size()), first + std::max(count, 0));
   for (int i = first; i < last; ++i) {
     const Share& s = *found[i];
-    const std::string url = "http://" + shareSiteDomain + "/share/link?shareid=" + s.shareId + "&uk=" + s.userKey;
+    const std::string url =
+        "http://" + shareSiteDomain + "/share/link?shareid=" + s.shareId + "&uk=" + s.userKey;
     const std::string name = Emphasise(s.fileName, query.word);
     const std::string sharer = Emphasise(s.sharer, query.word);
     if (changedShape) {
-      page += "<div class=\"c-result\" data-url=\"" + url + "\"><h3>" + name + "_免费高速下载</h3><span class=\"meta\">名称:" +
-              name + " | 大小:" + s.size + " | 分享者:" + sharer + " | 时间:" + s.shareTime + " | 下载:" + s.downloads +
-              "</span></div>\n";
+      page += "<div class=\"c-result\" data-url=\"" + url + "\"><h3>" + name +
+              "_免费高速下载</h3><span class=\"meta\">名称:" + name + " | 大小:" + s.size +
+              " | 分享者:" + sharer + " | 时间:" + s.shareTime + " | 下载:" + s.downloads + "</span></div>\n";
     } else {
       page += "<table class=\"result\" id=\"" + std::to_string(i + 1) +
-              "\"><tr><td class=c-default><h3 class=\"t\"><a data-click=\"{'F':'778317EA','T':'" + std::to_string(i + 1) +
-              "'}\"  href=\"" + url + "\"   target=\"_blank\" >" + name +
-              "_免费高速下载|百度网盘-分享无限制</a></h3>     <font size=-1>文件名:" + name + " 文件大小:" + s.size +
-              " 分享者:" + sharer + " 分享时间:" + s.shareTime + " 下载次数:" + s.downloads +
-              "</font><br></td></tr></table>\n";
+              "\"><tr><td class=c-default><h3 class=\"t\"><a data-click=\"{'F':'778317EA','T':'" +
+              std::to_string(i + 1) + "'}\"  href=\"" + url + "\"   target=\"_blank\" >" + name +
+              "_免费高速下载|百度网盘-分享无限制</a></h3>     <font size=-1>文件名:" + name +
+              " 文件大小:" + s.size + " 分享者:" + sharer + " 分享时间:" + s.shareTime +
+              " 下载次数:" + s.downloads + "</font><br></td></tr></table>\n";
     }
   }
-  if (found.empty()) page += "<div class=\"nors\"><p>抱歉，没有找到与“" + Escape(query.word) + "”相关的网页。</p></div>\n";
+  if (found.empty())
+    page += "<div class=\"nors\"><p>抱歉，没有找到与“" + Escape(query.word) + "”相关的网页。</p></div>\n";
   page += "</div>\n</body></html>\n";
   return page;
 }
 
 std::string PatternFile(bool changedShape) {
   if (changedShape) {
-    return "data-url=\"(.+?)\"><h3>.+?</h3><span class=\"meta\">名称:(.+?) \\| 大小:(.+?) \\| 分享者:(.+?) \\| "
+    return "data-url=\"(.+?)\"><h3>.+?</h3><span class=\"meta\">名称:(.+?) \\| 大小:(.+?) \\| 分享者:(.+?) "
+           "\\| "
            "时间:(.+?) \\| 下载:(.+?)</span>";
   }
-  return "}\"  href=\"(.+?)\"   target=\"_blank\" >.+?</a></h3>     <font size=-1>文件名:(.+?) 文件大小:(.+?) "
+  return "}\"  href=\"(.+?)\"   target=\"_blank\" >.+?</a></h3>     <font size=-1>文件名:(.+?) "
+         "文件大小:(.+?) "
          "分享者:(.+?) 分享时间:(.+?) 下载次数:(.+?)</font>";
 }
 
@@ -255,8 +269,8 @@ std::string LabServer::PublisherHost() const { return impl_->Host(impl_->publish
 std::string LabServer::ShareSiteDomain() const { return impl_->Host(impl_->share.port); }
 
 std::string LabServer::EndpointsFileText() const {
-  return "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() + "\r\nShareSiteDomain=" + ShareSiteDomain() +
-         "\r\nPublisherHost=" + PublisherHost() + "\r\n";
+  return "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +
+         "\r\nShareSiteDomain=" + ShareSiteDomain() + "\r\nPublisherHost=" + PublisherHost() + "\r\n";
 }
 
 bool LabServer::WriteEndpointsFile(const std::string& path) const {

@@ -57,7 +57,8 @@ TEST(Startup, ClosingWritesTheThreeKeysInOrderEvenWithoutASearch) {
   Bytes file;
   ASSERT_TRUE(ReadWholeFile(dir.Settings(), file));
   // The blocked words end with a space, so they are written quoted to come back whole.
-  EXPECT_EQ(TextFromBytes(file), "[配置]\r\n关键词=\r\n屏蔽词=\"" + Text(kDefaultBlockedWords) + "\"\r\n每页条数=3\r\n");
+  EXPECT_EQ(TextFromBytes(file),
+            "[配置]\r\n关键词=\r\n屏蔽词=\"" + Text(kDefaultBlockedWords) + "\"\r\n每页条数=3\r\n");
   // The file name on disk is UTF-8.
   EXPECT_TRUE(std::filesystem::exists(dir.path + "/Sarvoke\xE9\x85\x8D\xE7\xBD\xAE.ini"));
 }
@@ -102,7 +103,8 @@ TEST(Settings, ValuesAsTheReaderReturnsThem) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.label);
     RunDirectory dir;
-    WriteWholeFile(dir.Settings(), "[配置]\r\n关键词=k\r\n" + Text(r.blockedLine) + "\r\n" + r.sizeLine + "\r\n");
+    WriteWholeFile(dir.Settings(),
+                   "[配置]\r\n关键词=k\r\n" + Text(r.blockedLine) + "\r\n" + r.sizeLine + "\r\n");
     WindowModel w;
     LoadSettings(w, dir.path);
     EXPECT_EQ(w.GetText("编辑框1"), "k");
@@ -157,8 +159,8 @@ TEST(MainWindow, ControlsMenuAndFixedTexts) {
   const auto menu = w.Menu("右键");
   std::vector<Text> captions;
   for (const auto& m : menu) captions.push_back(m.caption);
-  EXPECT_EQ(captions, (std::vector<Text>{"下载选中文件", "", "迅雷下载", "快车下载", "旋风下载", "", "浏览分享页",
-                                         "搜索该用户分享的其他文件"}));
+  EXPECT_EQ(captions, (std::vector<Text>{"下载选中文件", "", "迅雷下载", "快车下载", "旋风下载", "",
+                                         "浏览分享页", "搜索该用户分享的其他文件"}));
 
   const Text help = w.GetText("编辑框3");
   const auto lines = TextSplit(help, "\r\n");

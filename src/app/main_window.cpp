@@ -87,10 +87,8 @@ std::vector<Control> MainWindowControls() {
 }
 
 std::vector<MenuEntry> ResultMenuEntries() {
-  return {{Text(kMenuDownloadSelected)}, {""},
-          {Text(kMenuThunder)},          {Text(kMenuFlashget)},
-          {Text(kMenuXuanfeng)},         {""},
-          {Text(kMenuBrowseSharePage)},  {Text(kMenuOtherShares)}};
+  return {{Text(kMenuDownloadSelected)}, {""}, {Text(kMenuThunder)},         {Text(kMenuFlashget)},
+          {Text(kMenuXuanfeng)},         {""}, {Text(kMenuBrowseSharePage)}, {Text(kMenuOtherShares)}};
 }
 
 Text HelpText() {
@@ -98,6 +96,8 @@ Text HelpText() {
     const char* text;
     bool emptyLineBehind;
   };
+  // One line of the help page per row, kept whole so that it reads as the page does.
+  // clang-format off
   static const Line lines[] = {
       {"    Sarvoke工具是一款可以从百度网盘所有用户的共享文件中进行搜索的软件，帮您高效便捷的找出您想要下载的文件。", true},
       {"    文件搜索：只需在“欲搜索的文件名”处，输入您想要寻找的文件名(可以是音乐文件，视频文件，文本文件，压缩文件，也可以是您想要搜索的某个百度网盘用户的用户名)，之后点击“搜索”按钮，或按下回车键，即可搜索众多符合条件的文件。", true},
@@ -111,6 +111,7 @@ Text HelpText() {
       {"    浏览分享页：在任意搜索找到结果后，右键单击任一搜索结果，弹出菜单，选择“浏览分享页”，软件会调用默认浏览器打开该文件的百度网盘文件分享地址(并非实际下载地址)。", true},
       {"    免责声明：Sarvoke工具是一款免费软件，请勿用于非法用途。本软件搜索结果均来自百度网页搜索，详请参照百度搜索免责声明。", false},
   };
+  // clang-format on
   Text out;
   for (std::size_t i = 0; i < std::size(lines); ++i) {
     out += lines[i].text;
@@ -123,7 +124,10 @@ Text HelpText() {
 
 Text ReleaseNotes() {
   Text out = "Sarvoke工具v2.1版：\r\n\r\n";
-  out += "    *随百度搜索进行更新，此版本以后在搜索不到相关文件时，会自动访问官方页面获取最新正则，用户以后不必频繁更新软件了。";
+  out +=
+      "    "
+      "*随百度搜索进行更新，此版本以后在搜索不到相关文件时，会自动访问官方页面获取最新正则，用户以后不必频繁"
+      "更新软件了。";
   // The note's line end, then 22 empty lines, then the closing line.
   for (int i = 0; i < 23; ++i) out += "\r\n";
   out += "                                                            Sarvoke工作室  2013.04.20";

@@ -88,9 +88,9 @@ std::vector<Text> WindowModel::ControlNames() const {
   return names;
 }
 
-#define SARVOKE_READ(expr, fallback)    \
-  std::lock_guard lock(mutex_);         \
-  const Control* c = Find(name);        \
+#define SARVOKE_READ(expr, fallback) \
+  std::lock_guard lock(mutex_);      \
+  const Control* c = Find(name);     \
   return c ? (expr) : (fallback)
 
 Text WindowModel::GetText(const Text& name) const { SARVOKE_READ(c->text, Text()); }
@@ -280,7 +280,8 @@ void WindowModel::SetView(WindowView view) {
   view_ = std::move(shared);
 }
 
-std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model, std::function<void(const Text&)> onMessage) {
+std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model,
+                                                 std::function<void(const Text&)> onMessage) {
   auto recorder = std::make_shared<HeadlessView>();
   WindowView view;
   view.messageBox = [recorder, onMessage](const Text& message) {

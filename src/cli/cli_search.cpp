@@ -15,23 +15,23 @@ namespace sarvoke {
 const char* CommandLineUsage() {
   return reinterpret_cast<const char*>(
       u8"usage: sarvoke                      open the window\n"
-         u8"       sarvoke search [--page N] [--size 10|20|50|100] [--blocked TEXT] [--endpoints FILE] WORD\n"
-         u8"       sarvoke --help\n"
-         u8"\n"
-         u8"search  types WORD into the search box and presses Enter, as a person would, then prints each row\n"
-         u8"        of the result list as one line: file name, size, sharer, share time and download count,\n"
-         u8"        separated by tabs. Message boxes are written to standard error.\n"
-         u8"        --page N         show results page N (1 is the first)\n"
-         u8"        --size S         hits per page: 10, 20, 50 or 100\n"
-         u8"        --blocked TEXT   blocked words, each followed by a space (\"a b \")\n"
-         u8"        --endpoints FILE the hosts of the outside services, an INI file with a section\n"
-         u8"                         [endpoints] (SearchEngineHost=127.0.0.1:18080, ...)\n"
-         u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini beside\n"
-         u8"        the program; the command never writes it.\n"
-         u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error.\n"
-         u8"\n"
-         u8"Environment: SARVOKE_ENDPOINTS names an endpoints file; SARVOKE_RUN_DIRECTORY replaces the\n"
-         u8"program's directory as the place of the settings file.\n");
+      u8"       sarvoke search [--page N] [--size 10|20|50|100] [--blocked TEXT] [--endpoints FILE] WORD\n"
+      u8"       sarvoke --help\n"
+      u8"\n"
+      u8"search  types WORD into the search box and presses Enter, as a person would, then prints each row\n"
+      u8"        of the result list as one line: file name, size, sharer, share time and download count,\n"
+      u8"        separated by tabs. Message boxes are written to standard error.\n"
+      u8"        --page N         show results page N (1 is the first)\n"
+      u8"        --size S         hits per page: 10, 20, 50 or 100\n"
+      u8"        --blocked TEXT   blocked words, each followed by a space (\"a b \")\n"
+      u8"        --endpoints FILE the hosts of the outside services, an INI file with a section\n"
+      u8"                         [endpoints] (SearchEngineHost=127.0.0.1:18080, ...)\n"
+      u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini beside\n"
+      u8"        the program; the command never writes it.\n"
+      u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error.\n"
+      u8"\n"
+      u8"Environment: SARVOKE_ENDPOINTS names an endpoints file; SARVOKE_RUN_DIRECTORY replaces the\n"
+      u8"program's directory as the place of the settings file.\n");
 }
 
 namespace {
@@ -67,11 +67,16 @@ int SearchCommand(int argc, char** argv) {
       if (!value(v) || !ParsePositive(v, page)) return UsageError("--page needs a page number from 1");
     } else if (a == "--size") {
       if (!value(v)) return UsageError("--size needs 10, 20, 50 or 100");
-      if (v == "10") sizeIndex = 0;
-      else if (v == "20") sizeIndex = 1;
-      else if (v == "50") sizeIndex = 2;
-      else if (v == "100") sizeIndex = 3;
-      else return UsageError("--size needs 10, 20, 50 or 100");
+      if (v == "10")
+        sizeIndex = 0;
+      else if (v == "20")
+        sizeIndex = 1;
+      else if (v == "50")
+        sizeIndex = 2;
+      else if (v == "100")
+        sizeIndex = 3;
+      else
+        return UsageError("--size needs 10, 20, 50 or 100");
     } else if (a == "--blocked") {
       if (!value(blocked)) return UsageError("--blocked needs a text");
       haveBlocked = true;
@@ -101,9 +106,8 @@ int SearchCommand(int argc, char** argv) {
 
   const char* runDir = std::getenv("SARVOKE_RUN_DIRECTORY");
   auto app = CreateApp(runDir && *runDir ? runDir : ProgramDirectory());
-  AttachHeadlessView(app->window, [](const Text& message) {
-    std::fprintf(stderr, "%s\n", AnsiToUtf8(message).c_str());
-  });
+  AttachHeadlessView(app->window,
+                     [](const Text& message) { std::fprintf(stderr, "%s\n", AnsiToUtf8(message).c_str()); });
   WindowModel& w = app->window;
   // The settings as the window would show them; nothing of the window's other start-up runs here.
   LoadSettings(w, app->runDirectory);

@@ -34,11 +34,11 @@ Endpoints LoadEndpointsFile(const std::string& path, bool* ok) {
     Text Endpoints::*field;
   };
   static const Key keys[] = {
-      {"SearchEngineHost", &Endpoints::searchEngineHost}, {"ShareSiteDomain", &Endpoints::shareSiteDomain},
-      {"PublisherHost", &Endpoints::publisherHost},       {"MailPop3Host", &Endpoints::mailPop3Host},
-      {"MailSmtpHost", &Endpoints::mailSmtpHost},         {"BoardMailbox", &Endpoints::boardMailbox},
-      {"QqAvatarHost", &Endpoints::qqAvatarHost},         {"QqChatHost", &Endpoints::qqChatHost},
-      {"QqProfileHost", &Endpoints::qqProfileHost},       {"QqTimeHost", &Endpoints::qqTimeHost},
+      {"SearchEngineHost", &Endpoints::searchEngineHost},   {"ShareSiteDomain", &Endpoints::shareSiteDomain},
+      {"PublisherHost", &Endpoints::publisherHost},         {"MailPop3Host", &Endpoints::mailPop3Host},
+      {"MailSmtpHost", &Endpoints::mailSmtpHost},           {"BoardMailbox", &Endpoints::boardMailbox},
+      {"QqAvatarHost", &Endpoints::qqAvatarHost},           {"QqChatHost", &Endpoints::qqChatHost},
+      {"QqProfileHost", &Endpoints::qqProfileHost},         {"QqTimeHost", &Endpoints::qqTimeHost},
       {"StaticContentHost", &Endpoints::staticContentHost},
   };
   for (const Key& k : keys) {

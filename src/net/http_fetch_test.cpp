@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/short_http_timeouts.h"
-
 #include <atomic>
 #include <thread>
 
 #include "platform/event_pump.h"
 #include "platform/http_client.h"
 #include "support/raw_http_server.h"
+#include "support/short_http_timeouts.h"
 #include "text/code_page.h"
 
 // GCC 12 warns about designated initializers that leave members to their defaults, which is the point.

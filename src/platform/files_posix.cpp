@@ -48,8 +48,10 @@ std::string ProgramDirectory() {
 
 std::string TempFolder() {
   std::string dir;
-  if (const char* t = std::getenv("TMPDIR"); t && *t) dir = t;
-  else dir = "/tmp";
+  if (const char* t = std::getenv("TMPDIR"); t && *t)
+    dir = t;
+  else
+    dir = "/tmp";
   if (dir.back() != '/') dir += '/';
   return dir;
 }

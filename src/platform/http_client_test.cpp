@@ -2,13 +2,12 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-
-#include "support/short_http_timeouts.h"
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "support/raw_http_server.h"
+#include "support/short_http_timeouts.h"
 
 namespace sarvoke {
 namespace {

@@ -7,7 +7,6 @@
 namespace sarvoke {
 namespace {
 
-
 std::vector<std::string> SplitLines(const Bytes& bytes) {
   std::vector<std::string> lines;
   std::string current;

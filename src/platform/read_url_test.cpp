@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/short_http_timeouts.h"
-
 #include "platform/http_client.h"
 #include "support/raw_http_server.h"
 #include "support/recording_http_server.h"
+#include "support/short_http_timeouts.h"
 
 namespace sarvoke {
 namespace {

@@ -18,8 +18,8 @@ Text UrlEncode(std::string_view text, bool keepAlnum, bool toUtf8) {
   Text out;
   out.reserve(bytes.size() * 3);
   for (unsigned char b : bytes) {
-    const bool literal = keepAlnum && (b == '-' || b == '.' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
-                                       (b >= 'a' && b <= 'z'));
+    const bool literal = keepAlnum && (b == '-' || b == '.' || (b >= '0' && b <= '9') ||
+                                       (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'));
     if (literal) {
       out.push_back(static_cast<char>(b));
     } else {
@@ -48,8 +48,8 @@ Text BlockedWordsQuery(const Text& text) {
 
 Text SearchAddress(const Endpoints& endpoints, int page, const Text& encodedWord, const Text& blockedSuffix,
                    const Text& pageSize) {
-  Text address = "http://" + endpoints.searchEngineHost + "/s?q1=site%3A%28" + endpoints.shareSiteDomain + "%29 " +
-                 encodedWord + blockedSuffix;
+  Text address = "http://" + endpoints.searchEngineHost + "/s?q1=site%3A%28" + endpoints.shareSiteDomain +
+                 "%29 " + encodedWord + blockedSuffix;
   if (page != 1) {
     const long long offset = static_cast<long long>(page - 1) * TextToInt(pageSize);
     address += "&pn=" + std::to_string(offset) + "&tn=pubgen_pg";

@@ -1,10 +1,10 @@
 #include "text/char_sequence.h"
 
-#include "text/code_page.h"
-
 #include <algorithm>
 #include <array>
 #include <cwchar>
+
+#include "text/code_page.h"
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

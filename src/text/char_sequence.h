@@ -14,8 +14,8 @@
 // Internal to src/text: the RegexObject and SimplePattern are built on it.
 #pragma once
 
-#include <boost/regex.hpp>
 #include <array>
+#include <boost/regex.hpp>
 #include <cstdint>
 #include <string>
 #include <vector>

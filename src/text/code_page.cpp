@@ -79,7 +79,6 @@ std::unique_ptr<CodePage936Table> BuildDecodeTable() {
   return table;
 }
 
-
 // Unicode (the Basic Multilingual Plane) -> code page 936: the character's bytes, lead byte high; 0 where
 // the code page has none. Where two byte sequences read as one code point, the first one is written.
 struct EncodeTable {
@@ -226,8 +225,10 @@ Text AnsiToUtf8(std::string_view text) {
       ++i;
     }
     // Not a character of the code page: "?", as the Windows converter gives it.
-    if (c == kReplacement) out.push_back('?');
-    else AppendUtf8(static_cast<char32_t>(c), out);
+    if (c == kReplacement)
+      out.push_back('?');
+    else
+      AppendUtf8(static_cast<char32_t>(c), out);
   }
   return out;
 }

@@ -159,7 +159,8 @@ TEST(RegexObjectTest, DotMeansTheSameWhateverLineBreaksTheTextHas) {
 TEST(RegexObjectTest, SpansAcrossLongMixedText) {
   // Byte offsets of characters far into a text of mixed single- and double-byte runs.
   Text text;
-  for (int i = 0; i < 500; ++i) text += (i % 3 == 0 ? "文件" : "ab") + std::string(i % 17, 'x') + "<" + std::to_string(i) + ">";
+  for (int i = 0; i < 500; ++i)
+    text += (i % 3 == 0 ? "文件" : "ab") + std::string(i % 17, 'x') + "<" + std::to_string(i) + ">";
   RegexObject re;
   ASSERT_TRUE(re.Search("<(\\d+)>", text));
   ASSERT_EQ(re.MatchCount(), 500);

@@ -64,7 +64,8 @@ Text TextJoin(const std::vector<Text>& pieces, std::string_view separator);
 
 // Replaces every occurrence of `from` (left to right, without overlap) by `to`. An empty `from` changes
 // nothing.
-Text TextReplaceAll(std::string_view text, std::string_view from, std::string_view to, bool ignoreCase = false);
+Text TextReplaceAll(std::string_view text, std::string_view from, std::string_view to,
+                    bool ignoreCase = false);
 
 // Removes blanks (the ASCII space and the full-width space A1 A1) at both ends; tabs and line breaks stay.
 Text TrimBlanks(std::string_view text);

@@ -78,8 +78,8 @@ TEST(TextHelpers, TextToIntTakesTheLeadingNumber) {
   struct Row {
     const char* text;
     int want;
-  } rows[] = {{"2", 2}, {"7", 7}, {"abc", 0}, {"", 0}, {"-1", -1}, {"3.9", 3}, {" 12x", 12},
-              {"99999999999", 2147483647}};
+  } rows[] = {{"2", 2},   {"7", 7},   {"abc", 0},   {"", 0},
+              {"-1", -1}, {"3.9", 3}, {" 12x", 12}, {"99999999999", 2147483647}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
     EXPECT_EQ(TextToInt(r.text), r.want);

@@ -36,7 +36,8 @@ class CommandLine : public ::testing::Test {
 
   ProcessResult Sarvoke(const std::string& args) {
     const std::string err = dir + "/stderr";
-    const std::string command = "SARVOKE_RUN_DIRECTORY='" + dir + "' '" SARVOKE_PROGRAM "' " + args + " 2>'" + err + "'";
+    const std::string command =
+        "SARVOKE_RUN_DIRECTORY='" + dir + "' '" SARVOKE_PROGRAM "' " + args + " 2>'" + err + "'";
     ProcessResult r;
     FILE* p = popen(command.c_str(), "r");
     char buffer[4096];
@@ -64,12 +65,14 @@ TEST_F(CommandLine, NothingFoundIsStatusOneWithTheMessageOnStandardError) {
   const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " nothing-here");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "找不到相关文件，请重新输入搜索词，此问题也可能是您首次进行搜索才导致的，请再次点击搜索按钮尝试。\n");
+  EXPECT_EQ(
+      r.err,
+      "找不到相关文件，请重新输入搜索词，此问题也可能是您首次进行搜索才导致的，请再次点击搜索按钮尝试。\n");
 }
 
 TEST_F(CommandLine, UsageErrors) {
-  for (const char* args : {"search", "search --size 7 x", "search --page 0 x", "search --bogus x", "search a b",
-                           "search --endpoints /nonexistent/file x", "frobnicate"}) {
+  for (const char* args : {"search", "search --size 7 x", "search --page 0 x", "search --bogus x",
+                           "search a b", "search --endpoints /nonexistent/file x", "frobnicate"}) {
     SCOPED_TRACE(args);
     const ProcessResult r = Sarvoke(args);
     EXPECT_EQ(r.status, 2);
@@ -82,7 +85,8 @@ TEST_F(CommandLine, UsageErrors) {
 }
 
 TEST_F(CommandLine, OptionsReachTheRequestAndPageNGoesStraightThere) {
-  const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " --size 20 --page 3 --blocked 'winrar ' setup");
+  const ProcessResult r =
+      Sarvoke("search --endpoints " + endpoints + " --size 20 --page 3 --blocked 'winrar ' setup");
   EXPECT_EQ(r.status, 1);  // three setup files are fewer than two pages of 20
   const auto requests = lab.Requests("search");
   ASSERT_EQ(requests.size(), 1u);
@@ -94,7 +98,8 @@ TEST_F(CommandLine, OptionsReachTheRequestAndPageNGoesStraightThere) {
 TEST_F(CommandLine, TakesTheSettingsFileValuesAndNeverWritesIt) {
   const std::string settings = dir + "/Sarvoke\xE9\x85\x8D\xE7\xBD\xAE.ini";
   // The file is in code page 936: [配置], 屏蔽词=winrar , 每页条数=1 (20 a page).
-  const std::string content = "[\xC5\xE4\xD6\xC3]\r\n\xC6\xC1\xB1\xCE\xB4\xCA=\"winrar \"\r\n\xC3\xBF\xD2\xB3\xCC\xF5\xCA\xFD=1\r\n";
+  const std::string content =
+      "[\xC5\xE4\xD6\xC3]\r\n\xC6\xC1\xB1\xCE\xB4\xCA=\"winrar \"\r\n\xC3\xBF\xD2\xB3\xCC\xF5\xCA\xFD=1\r\n";
   std::ofstream(settings, std::ios::binary) << content;
   const ProcessResult r = Sarvoke("search --endpoints " + endpoints + " setup");
   EXPECT_EQ(r.status, 0);

@@ -61,12 +61,14 @@ TEST_F(SearchLab, HitsFillTheListWithTheirColumns) {
   EXPECT_EQ(rows[0], (std::vector<Text>{"【可疑文件】office2010_setup.exe", "1.2M", "<em>setup</em>king",
                                         "2013-04-02 20:15", "45"}));
   EXPECT_EQ(app->search.hits.size(), 4u);
-  EXPECT_EQ(app->search.hits[0].shareUrl, "http://" + lab.ShareSiteDomain() + "/share/link?shareid=1006&uk=2003");
+  EXPECT_EQ(app->search.hits[0].shareUrl,
+            "http://" + lab.ShareSiteDomain() + "/share/link?shareid=1006&uk=2003");
   EXPECT_TRUE(Messages().empty());
   EXPECT_TRUE(lab.Requests("publisher").empty());
   EXPECT_EQ(app->window.GetText("标签5"), "当前第1页");
   EXPECT_TRUE(app->window.IsDisabled("按钮3"));
-  for (const char* b : {"按钮2", "按钮4", "按钮5", "按钮6", "按钮7"}) EXPECT_FALSE(app->window.IsDisabled(b)) << b;
+  for (const char* b : {"按钮2", "按钮4", "按钮5", "按钮6", "按钮7"})
+    EXPECT_FALSE(app->window.IsDisabled(b)) << b;
   // What the engine was asked: the site restriction, the word, the empty exclusion group, the page size.
   const auto req = lab.Requests("search").back();
   EXPECT_EQ(req.params.find("q1")->second, "site:(" + lab.ShareSiteDomain() + ") setup -");
@@ -96,7 +98,8 @@ TEST_F(SearchLab, BlockedWordsLeaveTheResults) {
   EXPECT_EQ(rows[1][0], "photoshop_cs6_setup.exe");  // two left of 1.2M: no marks
   const auto req = lab.Requests("search").back();
   EXPECT_EQ(req.params.find("q1")->second, "site:(" + lab.ShareSiteDomain() + ") setup -(winrar | qq2013)");
-  EXPECT_NE(req.target.find("-%28%77%69%6E%72%61%72+%7C+%71%71%32%30%31%33%29"), std::string::npos) << req.target;
+  EXPECT_NE(req.target.find("-%28%77%69%6E%72%61%72+%7C+%71%71%32%30%31%33%29"), std::string::npos)
+      << req.target;
 }
 
 TEST_F(SearchLab, PagingOffsetsLabelAndPreviousButton) {
