@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <wx/html/htmlwin.h>
 #include <wx/listctrl.h>
 #include <wx/mstream.h>
 #include <wx/notebook.h>
@@ -159,6 +158,14 @@ TEST_F(WindowTest, EveryControlStandsWhereTheModelPutsItWithItsText) {
           ASSERT_EQ(choice->GetCount(), c.items.size());
           for (std::size_t i = 0; i < c.items.size(); ++i) EXPECT_EQ(choice->GetString(i), ToWx(c.items[i]));
           EXPECT_EQ(choice->GetSelection(), c.selected);
+          break;
+        }
+        case ControlKind::HtmlBox: {
+          wxString captions;
+          for (std::size_t i = 0; i < c.links.size(); ++i)
+            captions += (i > 0 ? "|" : "") + ToWx(c.links[i].caption);
+          EXPECT_EQ(w->GetLabel(), captions);
+          EXPECT_EQ(w->GetLabel(), U8(u8"访问官网|空间"));
           break;
         }
         default:
@@ -324,7 +331,7 @@ TEST_F(WindowTest, UserInputReachesTheHandlersWithTheModelUpToDate) {
     opened.push_back(utf8);
     return true;
   });
-  auto* links = Widget<wxHtmlWindow>("简单超文本框2");
+  auto* links = Widget<wxWindow>("简单超文本框2");
   sim.MouseMove(links->ClientToScreen(wxPoint(8, links->GetClientSize().y / 2)));
   PumpFor(50);
   sim.MouseClick();
@@ -483,6 +490,31 @@ TEST_F(WindowTest, ClosingWritesTheSettingsAndLeavesRunningWorkersHarmless) {
   stop = true;
   busyWorker.join();
   boxWorker.join();
+}
+
+// The pages not shown at start are built once the window is up; what the model said of their controls
+// before that shows in them.
+TEST(WindowStart, ChangesMadeBeforeTheHiddenPagesAreBuiltShowInThem) {
+  const std::string dir = test::MakeTempDirectory();
+  auto app = CreateApp(dir);
+  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
+  ASSERT_TRUE(frame);
+  std::thread([&] {
+    app->window.SetText("编辑框4", "新的说明");
+    app->window.SetDisabled("Velmora留言系统组合框1", true);
+  }).join();
+  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+  ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "编辑框4") != nullptr; }));
+  PumpFor(100);
+  auto* notes = dynamic_cast<wxTextCtrl*>(ControlWidget(frame, "编辑框4"));
+  ASSERT_TRUE(notes);
+  EXPECT_EQ(notes->GetValue(), U8(u8"新的说明"));
+  wxWindow* qq = ControlWidget(frame, "Velmora留言系统组合框1");
+  ASSERT_TRUE(qq);
+  EXPECT_FALSE(qq->IsEnabled());
+  frame->Close();
+  PumpUntil([&] { return !frame; });
+  ProgramExit(*app);
 }
 
 // The program itself, with every service on a port that takes connections and never answers: the window

@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -30,7 +31,6 @@ namespace sarvoke {
 namespace {
 
 const wxString kFontFace = "Noto Sans CJK SC";
-const wxString kTabFontFace = "Noto Serif CJK SC";  // the tab control's font is a Song face
 constexpr int kFontPixels = 12;
 
 // The controls whose handlers search; their busy status says so.
@@ -128,6 +128,80 @@ class LabelWidget : public wxWindow {
   wxString text_;
 };
 
+// The small HTML box: its links drawn side by side, separated by "|", each opened through OpenUrl when
+// clicked. Drawn by itself, as a whole HTML window costs more at start-up than the rest of the top row.
+class LinksWidget : public wxWindow {
+ public:
+  LinksWidget(wxWindow* parent, const wxString& name, const wxPoint& pos, const wxSize& size)
+      : wxWindow(parent, wxID_ANY, pos, size, wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE, name) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &LinksWidget::OnPaint, this);
+    Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
+      e.Skip();
+      SetCursor(LinkAt(e.GetPosition()) >= 0 ? wxCursor(wxCURSOR_HAND) : wxNullCursor);
+    });
+    Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& e) {
+      e.Skip();
+      const int index = LinkAt(e.GetPosition());
+      if (index >= 0 && onClick_) onClick_(index);
+    });
+  }
+  void SetLinks(const std::vector<wxString>& captions) {
+    if (captions == captions_) return;
+    captions_ = captions;
+    Layout(captions_);
+    Refresh();
+  }
+  void OnClick(std::function<void(int)> f) { onClick_ = std::move(f); }
+  wxString GetLabel() const override {
+    wxString all;
+    for (std::size_t i = 0; i < captions_.size(); ++i) all += (i > 0 ? "|" : "") + captions_[i];
+    return all;
+  }
+  bool AcceptsFocus() const override { return false; }
+
+ private:
+  // Where each caption and separator goes, from the left edge.
+  void Layout(const std::vector<wxString>& captions) {
+    spans_.clear();
+    wxClientDC dc(this);
+    dc.SetFont(GetFont());
+    int x = 0;
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+      if (i > 0) x += dc.GetTextExtent("|").x;
+      const int width = dc.GetTextExtent(captions[i]).x;
+      spans_.push_back({x, width});
+      x += width;
+    }
+  }
+  int LinkAt(const wxPoint& p) const {
+    for (std::size_t i = 0; i < spans_.size(); ++i) {
+      if (p.x >= spans_[i].first && p.x < spans_[i].first + spans_[i].second) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  void OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+    dc.Clear();
+    wxFont font = GetFont();
+    const int y = (GetClientSize().y - dc.GetTextExtent("X").y) / 2;
+    for (std::size_t i = 0; i < captions_.size() && i < spans_.size(); ++i) {
+      if (i > 0) {
+        dc.SetFont(font);
+        dc.SetTextForeground(GetParent()->GetForegroundColour());
+        dc.DrawText("|", spans_[i].first - dc.GetTextExtent("|").x, y);
+      }
+      dc.SetFont(font.Underlined());
+      dc.SetTextForeground(*wxBLUE);
+      dc.DrawText(captions_[i], spans_[i].first, y);
+    }
+  }
+  std::vector<wxString> captions_;
+  std::vector<std::pair<int, int>> spans_;
+  std::function<void(int)> onClick_;
+};
+
 // The board's browser box where no web view can be created: the page file read as code page 936, its
 // pictures found beside it.
 class HtmlFallback : public wxHtmlWindow {
@@ -219,6 +293,8 @@ class MainFrame : public wxFrame {
 
   WindowModel& Model() { return app_->window; }
   void CreateWidget(const Control& c);
+  bool OnHiddenPage(const Control& c) const;
+  void CreateLaterWidgets();
   wxWindow* ParentOf(const Control& c);
   void Place(Widget& w, const Control& c);
   void Apply(const Text& name, Property what);
@@ -257,6 +333,7 @@ class MainFrame : public wxFrame {
   bool showingBox_ = false;
   bool shutDown_ = false;
   std::deque<Deferred> deferred_;
+  std::vector<Text> later_;  // controls of the pages not shown at start, made once the window is up
 };
 
 int InputBlocker::FilterEvent(wxEvent& event) {
@@ -279,7 +356,14 @@ MainFrame::MainFrame(const std::shared_ptr<App>& app)
   SetFont(wxFont(wxFontInfo(wxSize(0, kFontPixels)).FaceName(kFontFace)));
   root_ = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "sarvoke-root");
 
-  for (const Text& name : Model().ControlNames()) CreateWidget(Model().Snapshot(name));
+  for (const Text& name : Model().ControlNames()) {
+    const Control c = Model().Snapshot(name);
+    if (OnHiddenPage(c)) {
+      later_.push_back(name);
+    } else {
+      CreateWidget(c);
+    }
+  }
 
   status_ = new LabelWidget(root_, kBusyStatusName, wxPoint(8, 412), wxSize(480, 20));
   status_->Hide();
@@ -343,6 +427,24 @@ wxWindow* MainFrame::ParentOf(const Control& c) {
   if (c.parent.empty()) return root_;
   auto it = pages_.find(c.parent);
   return it == pages_.end() ? static_cast<wxWindow*>(root_) : it->second;
+}
+
+bool MainFrame::OnHiddenPage(const Control& c) const {
+  if (!tabs_ || c.parent.empty()) return false;
+  auto it = pages_.find(c.parent);
+  return it != pages_.end() && it->second != tabs_->GetCurrentPage();
+}
+
+// Each control is made from the model's state of now, so the changes it missed show.
+void MainFrame::CreateLaterWidgets() {
+  if (later_.empty() || shutDown_) return;
+  std::vector<Text> names;
+  names.swap(later_);
+  const bool wasApplying = applying_;
+  applying_ = true;
+  for (const Text& name : names) CreateWidget(Model().Snapshot(name));
+  applying_ = wasApplying;
+  ApplyLook();
 }
 
 void MainFrame::Place(Widget& w, const Control& c) {
@@ -444,12 +546,10 @@ void MainFrame::CreateWidget(const Control& c) {
     }
     case ControlKind::TabControl: {
       tabs_ = new wxNotebook(parent, wxID_ANY, pos, size, 0, name);
-      tabs_->SetFont(wxFont(wxFontInfo(wxSize(0, kFontPixels)).FaceName(kTabFontFace)));
       tabsName_ = c.name;
       for (const Text& caption : c.items) {
         auto* page =
             new wxPanel(tabs_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, ToWx(caption));
-        page->SetFont(GetFont());
         tabs_->AddPage(page, ToWx(caption));
         pages_[caption] = page;
         page->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
@@ -461,6 +561,7 @@ void MainFrame::CreateWidget(const Control& c) {
         tabs_->ChangeSelection(c.selected);
       tabs_->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [this, control](wxBookCtrlEvent& e) {
         e.Skip();
+        CreateLaterWidgets();
         if (!applying_) Model().SetSelected(control, tabs_->GetSelection());
       });
       w.window = tabs_;
@@ -474,17 +575,13 @@ void MainFrame::CreateWidget(const Control& c) {
       // shows nothing of what it was given before it was realised.
       break;
     case ControlKind::HtmlBox: {
-      auto* html =
-          new wxHtmlWindow(parent, wxID_ANY, pos, size, wxHW_SCROLLBAR_NEVER | wxHW_NO_SELECTION, name);
-      html->SetBorders(0);
-      html->Bind(wxEVT_HTML_LINK_CLICKED, [this, control](wxHtmlLinkEvent& e) {
-        long index = -1;
-        if (!e.GetLinkInfo().GetHref().ToLong(&index)) return;
+      auto* links = new LinksWidget(parent, name, pos, size);
+      links->OnClick([this, control](int index) {
         const Control box = Model().Snapshot(control);
-        if (index < 0 || index >= static_cast<long>(box.links.size())) return;
+        if (index < 0 || index >= static_cast<int>(box.links.size())) return;
         OpenUrl(box.links[index].address);
       });
-      w.window = html;
+      w.window = links;
       break;
     }
     case ControlKind::Timer: {
@@ -530,6 +627,7 @@ void MainFrame::OnShown() {
   if (shutDown_ || shown_) return;
   shown_ = true;
   UpdatePageOffset();
+  CreateLaterWidgets();
   for (auto& [name, w] : widgets_) {
     if (w.kind != ControlKind::WebBrowser || w.window) continue;
     const Control c = Model().Snapshot(name);
@@ -670,6 +768,7 @@ void MainFrame::SyncSelection(Widget& w, const Control& c) {
   } else if (w.window == tabs_ && tabs_) {
     if (c.selected >= 0 && c.selected < static_cast<int>(tabs_->GetPageCount()) &&
         tabs_->GetSelection() != c.selected) {
+      CreateLaterWidgets();
       tabs_->ChangeSelection(c.selected);
     }
   }
@@ -730,18 +829,12 @@ void MainFrame::ShowBrowserAddress(Widget& w, const Control& c) {
 }
 
 void MainFrame::ShowLinks(Widget& w, const Control& c) {
-  auto* html = wxDynamicCast(w.window, wxHtmlWindow);
-  if (!html) return;
-  const wxColour back = root_->GetBackgroundColour();
-  wxString page =
-      wxString::Format("<html><body bgcolor=\"%s\" marginwidth=\"0\" marginheight=\"0\"><font size=\"2\">",
-                       back.GetAsString(wxC2S_HTML_SYNTAX));
-  for (std::size_t i = 0; i < c.links.size(); ++i) {
-    if (i > 0) page += "|";
-    page += wxString::Format("<a href=\"%zu\">", i) + ToWx(c.links[i].caption) + "</a>";
-  }
-  page += "</font></body></html>";
-  html->SetPage(page);
+  auto* links = dynamic_cast<LinksWidget*>(w.window);
+  if (!links) return;
+  std::vector<wxString> captions;
+  for (const HtmlLink& link : c.links) captions.push_back(ToWx(link.caption));
+  links->SetLinks(captions);
+  links->Refresh();  // the background follows the look
 }
 
 void MainFrame::ApplyLook() {
