@@ -12,8 +12,8 @@ const WebViewModule& LoadWebViewModule() {
   static const WebViewModule module = [] {
     WebViewModule m;
     void* handle = nullptr;
-    for (const std::string& path : {ProgramDirectory() + "/" SARVOKE_WEB_VIEW_MODULE_NAME,
-                                    std::string(SARVOKE_WEB_VIEW_MODULE_PATH)}) {
+    for (const std::string& path :
+         {ProgramDirectory() + "/" SARVOKE_WEB_VIEW_MODULE_NAME, std::string(SARVOKE_WEB_VIEW_MODULE_PATH)}) {
       handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
       if (handle) break;
     }

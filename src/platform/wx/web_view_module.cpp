@@ -22,12 +22,14 @@ extern "C" __attribute__((visibility("default"))) wxWindow* SarvokeNewWebView(wx
                                                                               const wxPoint& pos,
                                                                               const wxSize& size) {
   if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) return nullptr;
-  wxWebView* view = wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
+  wxWebView* view =
+      wxWebView::New(parent, wxID_ANY, "about:blank", pos, size, wxWebViewBackendDefault, 0, name);
   // The board page carries no charset; it is code page 936.
   if (view) SetDefaultCharset(view, "GBK");
   return view;
 }
 
-extern "C" __attribute__((visibility("default"))) void SarvokeWebViewLoad(wxWindow* view, const wxString& url) {
+extern "C" __attribute__((visibility("default"))) void SarvokeWebViewLoad(wxWindow* view,
+                                                                          const wxString& url) {
   if (auto* web = dynamic_cast<wxWebView*>(view)) web->LoadURL(url);
 }
