@@ -18,11 +18,12 @@ void OnSignal(int) { stopRequested = 1; }
 void Usage(std::FILE* to) {
   std::fputs(
       "usage: sarvoke-lab [--endpoints-out FILE] [--search-port N] [--publisher-port N] [--share-port N]\n"
-      "                   [--catalogue FILE] [--changed-shape] [--no-hits]\n"
+      "                   [--catalogue FILE] [--changed-shape] [--no-hits] [--never-answer]\n"
       "Serves the web search engine, the publisher's site and the share site on 127.0.0.1 and writes an\n"
       "endpoints file for them (printed to standard output as well). Ports default to free ones.\n"
       "  --changed-shape  results pages of a changed shape that only the publisher's pattern file matches\n"
-      "  --no-hits        every results page is empty\n",
+      "  --no-hits        every results page is empty\n"
+      "  --never-answer   every service accepts connections and never answers\n",
       to);
 }
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
       options.changedShape = true;
     else if (a == "--no-hits")
       options.noHits = true;
+    else if (a == "--never-answer")
+      options.neverAnswer = true;
     else if (a == "--help" || a == "-h") {
       Usage(stdout);
       return 0;

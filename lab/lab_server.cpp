@@ -1,6 +1,9 @@
 #include "lab_server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -182,6 +185,30 @@ struct LabServer::Impl {
   mutable std::mutex mutex;
   std::vector<LabRequest> requests;
 
+  // The never-answering mode: one listening socket per service whose queue takes every connection; the
+  // kernel completes the handshakes and nobody ever reads or writes.
+  std::vector<int> silentSockets;
+
+  bool ListenSilently(Service& s, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    socklen_t len = sizeof addr;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 1024) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+      close(fd);
+      return false;
+    }
+    s.port = ntohs(addr.sin_port);
+    silentSockets.push_back(fd);
+    return true;
+  }
+
   void Record(const std::string& service, const httplib::Request& req) {
     LabRequest r;
     r.service = service;
@@ -237,6 +264,11 @@ bool LabServer::Start() {
   } wants[] = {{&impl_->search, impl_->options.searchPort},
                {&impl_->publisher, impl_->options.publisherPort},
                {&impl_->share, impl_->options.shareSitePort}};
+  if (impl_->options.neverAnswer) {
+    for (const Want& w : wants)
+      if (!impl_->ListenSilently(*w.service, w.port)) return false;
+    return true;
+  }
   for (const Want& w : wants) {
     Impl::Service& s = *w.service;
     if (w.port > 0) {
@@ -255,6 +287,8 @@ bool LabServer::Start() {
 }
 
 void LabServer::Stop() {
+  for (const int fd : impl_->silentSockets) close(fd);
+  impl_->silentSockets.clear();
   for (Impl::Service* s : {&impl_->search, &impl_->publisher, &impl_->share}) {
     s->server.stop();
     if (s->thread.joinable()) s->thread.join();

@@ -35,6 +35,9 @@ struct LabOptions {
   bool changedShape = false;
   // The search engine answers every query with a page without hits.
   bool noHits = false;
+  // Every service accepts connections and never answers: the program must neither freeze nor wait for
+  // it at start (a fault mode; the switches above then change nothing).
+  bool neverAnswer = false;
 };
 
 // One request as the lab received it.

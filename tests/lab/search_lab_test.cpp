@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "lab_server.h"
 #include "net/endpoints.h"
+#include "platform/http_client.h"
 #include "search/result_parser.h"
 #include "search/search_state.h"
 #include "text/code_page.h"
@@ -174,6 +175,40 @@ TEST_F(SearchLab, AFailedFetchShowsTheNoResultMessage) {
   EXPECT_TRUE(Rows().empty());
   EXPECT_TRUE(app->search.hits.empty());
   EXPECT_EQ(Messages(), std::vector<Text>{Text(kNoResultMessage)});
+}
+
+}  // namespace
+}  // namespace sarvoke
+
+namespace sarvoke {
+namespace {
+
+// Services that accept and never answer: the search gives up (after the give-up time, shortened here)
+// and says it found nothing, instead of waiting for ever.
+TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNoResultMessage) {
+  lab::LabOptions options;
+  options.neverAnswer = true;
+  lab::LabServer lab(options);
+  ASSERT_TRUE(lab.Start());
+  Endpoints e = DefaultEndpoints();
+  e.searchEngineHost = lab.SearchEngineHost();
+  e.publisherHost = lab.PublisherHost();
+  e.shareSiteDomain = lab.ShareSiteDomain();
+  SetCurrentEndpoints(e);
+  const HttpTimeouts saved = CurrentHttpTimeouts();
+  SetHttpTimeouts({2000, 1});
+  char tmpl[] = "/tmp/sarvoke-search-XXXXXX";
+  const std::string runDir = mkdtemp(tmpl);
+  auto app = CreateApp(runDir);
+  auto view = AttachHeadlessView(app->window);
+  app->window.Fire(Text(kMainWindow), Event::Created);
+  app->window.SetText("编辑框1", "setup");
+  app->window.Fire("编辑框1", Event::KeyPressed, 13);
+  EXPECT_EQ(app->window.RowCount("超级列表框1"), 0);
+  EXPECT_EQ(RecordedMessages(*view), std::vector<Text>{Text(kNoResultMessage)});
+  SetHttpTimeouts(saved);
+  ProgramExit(*app);
+  std::filesystem::remove_all(runDir);
 }
 
 }  // namespace
