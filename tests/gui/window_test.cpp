@@ -49,6 +49,14 @@ class WindowTest : public testing::Test {
     frame = OpenMainWindow(app);
     ASSERT_TRUE(frame);
     ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+    // The pages not shown at start are built after the first paint: wait for every control, however
+    // slowly the machine runs.
+    ASSERT_TRUE(PumpUntil([&] {
+      for (const Text& name : app->window.ControlNames()) {
+        if (app->window.Snapshot(name).kind != ControlKind::Timer && !ControlWidget(frame, name)) return false;
+      }
+      return true;
+    }));
     PumpFor(200);  // the first layout
   }
   void TearDown() override {
@@ -233,7 +241,7 @@ TEST_F(WindowTest, ModelChangesFromWorkerThreadsShowInTheWidgets) {
   EXPECT_EQ(Widget<wxNotebook>("高级选择夹1")->GetSelection(), 1);
 
   auto* bitmap = Widget<wxStaticBitmap>("Velmora留言系统图片框1");
-  ASSERT_TRUE(bitmap->GetBitmap().IsOk());
+  ASSERT_TRUE(PumpUntil([&] { return bitmap->GetBitmap().IsOk(); }));
   const wxImage shown = bitmap->GetBitmap().ConvertToImage();
   EXPECT_EQ(shown.GetSize(), wxSize(30, 30));
   EXPECT_GT(shown.GetRed(15, 15), 180);
