@@ -43,12 +43,13 @@ const DecodeTable& Table() {
 
 inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
-}  // namespace
 
-bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
+template <bool kNarrow>
+bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow) {
   seq.bytes = text;
   seq.count = 0;
   seq.otherLineBreaks = false;
+  seq.wideLineBreaks = false;
   seq.valid = false;
   if (text.size() >= MatchTable::kNoSpan) return false;  // spans are 32-bit
   const DecodeTable& table = Table();
@@ -100,13 +101,18 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
 #endif
       if (b < 0x80) {
         c = b;
+        crOrFf |= c == L'\r' || c == L'\f';
         ++i;
+        out[count++] = c;
+        ++k;
+        continue;
       } else if (IsLead(b) && i + 1 < n) {
         // A run of double-byte characters, as Chinese text comes.
         unsigned char lead = b;
         do {
           c = table.pairs[(lead - 0x81) * 256 + p[i + 1]];
           if (table.pairsBreakLines) otherBreaks |= IsOtherLineBreak(c);
+          if constexpr (kNarrow) c = narrow[static_cast<std::uint16_t>(c)];
           out[count++] = c;
           doubles |= std::uint64_t{1} << k;
           ++k;
@@ -118,6 +124,7 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
         ++i;
       }
       otherBreaks |= IsOtherLineBreak(c);
+      if constexpr (kNarrow) c = narrow[static_cast<std::uint16_t>(c)];
       out[count++] = c;
       ++k;
     }
@@ -131,9 +138,113 @@ bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
   }
   seq.count = count;
   seq.otherLineBreaks = otherBreaks || crOrFf != 0;
+  seq.wideLineBreaks = otherBreaks;
   seq.valid = true;
   return true;
 }
+
+}  // namespace
+
+bool DecodeCharSequence(std::string_view text, CharSequence& seq) { return Decode<false>(text, seq, nullptr); }
+
+bool DecodeCharSequence(std::string_view text, CharSequence& seq, const NarrowStandIns& standIns) {
+  return Decode<true>(text, seq, standIns.Table()) && (!seq.wideLineBreaks || Decode<false>(text, seq, nullptr));
+}
+
+namespace {
+
+// The codes, in the order they are given out; the first stands for every character the pattern does not
+// name. U+0085 is a line break to the engine; U+00AA, U+00B5 and U+00BA are letters in some locales.
+constexpr std::array<std::uint8_t, 60> kStandInCodes = [] {
+  std::array<std::uint8_t, 60> codes{};
+  std::size_t n = 0;
+  for (unsigned c = 0x80; c < 0xC0; ++c)
+    if (c != 0x85 && c != 0xAA && c != 0xB5 && c != 0xBA) codes[n++] = static_cast<std::uint8_t>(c);
+  return codes;
+}();
+
+std::array<std::uint8_t, 0x10000>& StandInTable() {
+  thread_local std::array<std::uint8_t, 0x10000> table = [] {
+    std::array<std::uint8_t, 0x10000> t;
+    for (unsigned c = 0; c < t.size(); ++c) t[c] = c < 0x80 ? static_cast<std::uint8_t>(c) : kStandInCodes[0];
+    return t;
+  }();
+  return table;
+}
+
+// An escape that stands for one ASCII character, neither a class nor an assertion nor a reference.
+bool IsPlainEscape(wchar_t c) {
+  if (c >= 0x80) return false;
+  if (c == L'n' || c == L'r' || c == L't' || c == L'f' || c == L'v') return true;
+  if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z')) return false;
+  return c != L'<' && c != L'>';  // word start and end
+}
+
+// Whether `pattern` compares non-ASCII characters by equality alone (see NarrowStandIns).
+bool ComparesByEquality(const std::wstring& p) {
+  const std::size_t n = p.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const wchar_t c = p[i];
+    if (c == L'\\') {
+      if (i + 1 >= n || !IsPlainEscape(p[i + 1])) return false;
+      ++i;
+    } else if (c == L'[') {
+      std::size_t j = i + 1;
+      if (j < n && p[j] == L'^') ++j;
+      if (j < n && p[j] == L']') ++j;
+      for (; j < n && p[j] != L']'; ++j) {
+        if (p[j] >= 0x80 || p[j] == L'[') return false;
+        if (p[j] == L'\\') {
+          if (j + 1 >= n || !IsPlainEscape(p[j + 1])) return false;
+          ++j;
+        }
+      }
+      if (j >= n) return false;
+      i = j;
+    } else if (c == L'(' && i + 1 < n && p[i + 1] == L'?') {
+      // Groups and look-arounds only: inline options (a "(?x)" would skip non-ASCII spaces), comments,
+      // names, conditions and recursion are left to the plain path.
+      const std::wstring_view rest = std::wstring_view(p).substr(i + 2);
+      if (!(rest.starts_with(L":") || rest.starts_with(L"=") || rest.starts_with(L"!") ||
+            rest.starts_with(L"<=") || rest.starts_with(L"<!") || rest.starts_with(L">")))
+        return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+NarrowStandIns::~NarrowStandIns() {
+  auto& table = StandInTable();
+  for (const wchar_t c : assigned_) table[static_cast<std::uint16_t>(c)] = kStandInCodes[0];
+}
+
+bool NarrowStandIns::Assign(const std::wstring& pattern) {
+  if (!assigned_.empty() || !ComparesByEquality(pattern)) return false;
+  auto& table = StandInTable();
+  for (const wchar_t c : pattern) {
+    if (c < 0x80 || std::find(assigned_.begin(), assigned_.end(), c) != assigned_.end()) continue;
+    if (static_cast<std::uint32_t>(c) > 0xFFFFu || assigned_.size() + 1 >= kStandInCodes.size()) {
+      for (const wchar_t a : assigned_) table[static_cast<std::uint16_t>(a)] = kStandInCodes[0];
+      assigned_.clear();
+      return false;
+    }
+    assigned_.push_back(c);
+    table[static_cast<std::uint16_t>(c)] = kStandInCodes[assigned_.size()];
+  }
+  return true;
+}
+
+std::wstring NarrowStandIns::Apply(const std::wstring& pattern) const {
+  const auto& table = StandInTable();
+  std::wstring out = pattern;
+  for (wchar_t& c : out)
+    if (c >= 0x80) c = table[static_cast<std::uint16_t>(c)];
+  return out;
+}
+
+const std::uint8_t* NarrowStandIns::Table() const { return StandInTable().data(); }
 
 // A class mask is a union of classes and the test asks for any of them, so one class at a time is enough.
 // The table depends on the locale alone, so it is kept per thread for the last named locale: a pattern is

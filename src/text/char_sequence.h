@@ -35,6 +35,7 @@ struct CharSequence {
   std::vector<std::uint64_t> doubleByte;   // bit j of word k: character 64 * k + j has two bytes
   // Some character other than LF that the engine takes for a line break (CR, FF, U+0085, U+2028, U+2029).
   bool otherLineBreaks = false;
+  bool wideLineBreaks = false;  // one of them is U+0085, U+2028 or U+2029
   bool valid = false;  // false when the text was too long to decode
 
   // Byte offset of character `charIndex` (up to `count`).
@@ -56,6 +57,37 @@ struct CharSequence {
 // Decodes `text` into `seq`. A lead byte with a byte behind it is one character (as everywhere in the
 // program); a pair that is not code page 936 becomes U+FFFD. False for a text of 4 GB or more.
 bool DecodeCharSequence(std::string_view text, CharSequence& seq);
+
+// Stand-ins below U+0100 for the non-ASCII characters of one pattern: each character of the pattern gets a
+// code of its own, every other non-ASCII character one shared code. The engine can then tell at a glance
+// whether a character may go on with the rest of the pattern, where above U+00FF it has to stop and try;
+// that is most of the time of a lazy ".+?" over Chinese text. Only for a pattern that looks at non-ASCII
+// characters by equality alone: no class escapes, word boundaries, back references, inline options or
+// non-ASCII class members, which could tell two characters apart that share a code. The codes are C1
+// controls and Latin-1 signs, never a letter or a line break in any locale. Per thread; the table is
+// restored when the object goes.
+class NarrowStandIns {
+ public:
+  NarrowStandIns() = default;
+  NarrowStandIns(const NarrowStandIns&) = delete;
+  NarrowStandIns& operator=(const NarrowStandIns&) = delete;
+  ~NarrowStandIns();
+
+  // Assigns the codes for `pattern` (decoded, as the engine will read it); false, with nothing assigned,
+  // when the pattern is not of the kind above or has too many different non-ASCII characters.
+  bool Assign(const std::wstring& pattern);
+  // `pattern` with its non-ASCII characters replaced by their codes.
+  std::wstring Apply(const std::wstring& pattern) const;
+  // The table from code point to code (ASCII to itself), for the decoder.
+  const std::uint8_t* Table() const;
+
+ private:
+  std::vector<wchar_t> assigned_;
+};
+
+// As above, with every non-ASCII character replaced by its code in `standIns`. When the text holds a
+// non-ASCII line break (`wideLineBreaks`), the codes do not keep it: decode again without them.
+bool DecodeCharSequence(std::string_view text, CharSequence& seq, const NarrowStandIns& standIns);
 
 // Regular-expression traits for wide characters with the default traits' behaviour in the classic locale,
 // where only ASCII letters have a case, but with case folding and the class tests of ASCII characters

@@ -147,17 +147,22 @@ bool RegexObject::Search(std::string_view pattern, std::string_view text, std::o
   namespace rc = boost::regex_constants;
   const bool ignoreCase = !caseSensitive.value_or(false);
   CharSequence& seq = ThreadCharSequence();
-  const bool decoded = DecodeCharSequence(sourceText, seq);
+  const std::wstring decodedPattern = DecodeChars(expression->pattern);
+  NarrowStandIns standIns;
+  const bool narrow = standIns.Assign(decodedPattern);
+  const bool decoded =
+      narrow ? DecodeCharSequence(sourceText, seq, standIns) : DecodeCharSequence(sourceText, seq);
   rc::syntax_option_type syntax = boost::regex::perl;
   if (ignoreCase) syntax |= boost::regex::icase;
   if (!multiline.value_or(true)) syntax |= boost::regex::no_mod_m;
-  const std::wstring decodedPattern = DecodeChars(expression->pattern);
   std::wstring wide;
   if (decoded && !seq.otherLineBreaks && GiveDotItsMeaning(decodedPattern, true, wide)) {
     syntax |= boost::regex::no_mod_s;
   } else {
     GiveDotItsMeaning(decodedPattern, false, wide);
   }
+  // The text was decoded into the stand-ins unless it holds a non-ASCII line break.
+  if (narrow && !seq.wideLineBreaks) wide = standIns.Apply(wide);
   try {
     expression->engine.emplace(wide, syntax);
   } catch (const std::exception&) {

@@ -263,6 +263,25 @@ TEST(RegexObjectTest, CopyKeepsTheMatchesOfItsSearch) {
   EXPECT_EQ(copy.GetPattern(), "(\\d)");
 }
 
+TEST(RegexObjectTest, NonAsciiCharactersStayDistinct) {
+  ExpectMatches({
+      {"another character in the same place", "名字:(.+?)号", "名称:x号 名字:y号", {"名字:y号"}},
+      {"characters the pattern does not name", "文.件", "文字件 文件件 文\n件", {"文字件", "文件件"}},
+      {"negated ASCII class", "[^a]文", "甲文 a文", {"甲文"}},
+      {"Latin-1 signs", "3×4", "3÷4 3×4", {"3×4"}},
+      {"dot over a Latin-1 sign", "3.4", "3÷4", {"3÷4"}},
+  });
+  // More different characters than there are short codes for.
+  Text many;
+  for (int trail = 0xA1; trail < 0xA1 + 70; ++trail) many += std::string{'\xB0', static_cast<char>(trail)};
+  Text other = many;
+  other.back() = static_cast<char>(0xA1 + 70);
+  ExpectMatches({
+      {"many characters", "(" + many + ")", "x" + many + "y" + other, {many}},
+      {"many characters, one different", other, many, {}},
+  });
+}
+
 TEST(RegexObjectTest, CatastrophicPatternFailsInsteadOfHanging) {
   struct Row {
     const char* pattern;
