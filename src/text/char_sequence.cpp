@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cwchar>
+#include <type_traits>
 
 #include "text/code_page.h"
 #if defined(__SSE2__)
@@ -46,7 +48,9 @@ inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
 template <bool kNarrow>
 bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow) {
+  using Out = std::conditional_t<kNarrow, char, wchar_t>;
   seq.bytes = text;
+  seq.narrow = false;
   seq.count = 0;
   seq.otherLineBreaks = false;
   seq.wideLineBreaks = false;
@@ -56,11 +60,14 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t n = text.size();
   // Grown, never shrunk, and never cleared: the decoding below writes every entry it counts.
-  if (seq.chars.size() < n + 1) seq.chars.resize(n + 1);
+  std::vector<Out>& buffer = [&]() -> std::vector<Out>& {
+    if constexpr (kNarrow) return seq.narrowChars; else return seq.chars;
+  }();
+  if (buffer.size() < n + 1) buffer.resize(n + 1);
   const std::size_t blocks = n / 64 + 2;
   if (seq.checkpoints.size() < blocks) seq.checkpoints.resize(blocks);
   if (seq.doubleByte.size() < blocks) seq.doubleByte.resize(blocks);
-  wchar_t* out = seq.chars.data();
+  Out* out = buffer.data();
   std::size_t count = 0;
   std::size_t i = 0;
   unsigned crOrFf = 0;
@@ -82,14 +89,18 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
         const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(x)) | 0x10000u;
         const unsigned run = std::min<unsigned>(__builtin_ctz(high), 64 - k);
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i lo = _mm_unpacklo_epi8(x, zero);
-        const __m128i hi = _mm_unpackhi_epi8(x, zero);
         auto* dst = reinterpret_cast<__m128i*>(out + count);
-        _mm_storeu_si128(dst, _mm_unpacklo_epi16(lo, zero));
-        _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(lo, zero));
-        _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(hi, zero));
-        _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(hi, zero));
+        if constexpr (kNarrow) {
+          _mm_storeu_si128(dst, x);
+        } else {
+          const __m128i zero = _mm_setzero_si128();
+          const __m128i lo = _mm_unpacklo_epi8(x, zero);
+          const __m128i hi = _mm_unpackhi_epi8(x, zero);
+          _mm_storeu_si128(dst, _mm_unpacklo_epi16(lo, zero));
+          _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(lo, zero));
+          _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(hi, zero));
+          _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(hi, zero));
+        }
         // CR and FF differ in the low bit only.
         const __m128i breaks = _mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8(0x0D));
         crOrFf |= static_cast<unsigned>(_mm_movemask_epi8(breaks)) & ((1u << run) - 1);
@@ -103,7 +114,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
         c = b;
         crOrFf |= c == L'\r' || c == L'\f';
         ++i;
-        out[count++] = c;
+        out[count++] = static_cast<Out>(c);
         ++k;
         continue;
       } else if (IsLead(b) && i + 1 < n) {
@@ -113,7 +124,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
           c = table.pairs[(lead - 0x81) * 256 + p[i + 1]];
           if (table.pairsBreakLines) otherBreaks |= IsOtherLineBreak(c);
           if constexpr (kNarrow) c = narrow[static_cast<std::uint16_t>(c)];
-          out[count++] = c;
+          out[count++] = static_cast<Out>(c);
           doubles |= std::uint64_t{1} << k;
           ++k;
           i += 2;
@@ -125,7 +136,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
       }
       otherBreaks |= IsOtherLineBreak(c);
       if constexpr (kNarrow) c = narrow[static_cast<std::uint16_t>(c)];
-      out[count++] = c;
+      out[count++] = static_cast<Out>(c);
       ++k;
     }
     seq.doubleByte[block] = doubles;
@@ -139,6 +150,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
   seq.count = count;
   seq.otherLineBreaks = otherBreaks || crOrFf != 0;
   seq.wideLineBreaks = otherBreaks;
+  seq.narrow = kNarrow;
   seq.valid = true;
   return true;
 }
@@ -319,15 +331,22 @@ bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t s
                  boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table) {
   table.spans.clear();
   table.groups = expression.mark_count() + 1;
-  if (!seq.valid) return false;  // the text was too long to decode
-  const wchar_t* const base = seq.chars.data();
-  const wchar_t* const last = base + seq.count;
+  using CharT = typename Regex::value_type;
+  if (!seq.valid || seq.narrow != std::is_same_v<CharT, char>) return false;  // too long to decode
+  const CharT* const base = [&] {
+    if constexpr (std::is_same_v<CharT, char>) return seq.narrowChars.data(); else return seq.chars.data();
+  }();
+  const CharT* const last = base + seq.count;
   std::size_t start = startChar;
-  boost::wcmatch m;  // reused, so that the loop does not allocate per match
+  boost::match_results<const CharT*> m;  // reused, so that the loop does not allocate per match
   try {
     while (start <= seq.count) {
       if (firstChar != 0) {
-        const wchar_t* hit = std::wmemchr(base + start, firstChar, seq.count - start);
+        const CharT* hit;
+        if constexpr (std::is_same_v<CharT, char>)
+          hit = static_cast<const char*>(std::memchr(base + start, static_cast<char>(firstChar), seq.count - start));
+        else
+          hit = std::wmemchr(base + start, firstChar, seq.count - start);
         if (!hit) break;
         start = hit - base;
       }
@@ -357,6 +376,8 @@ bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t s
 template bool FindMatches(const boost::wregex&, const CharSequence&, std::size_t, bool,
                           boost::regex_constants::match_flag_type, wchar_t, MatchTable&);
 template bool FindMatches(const FastWideRegex&, const CharSequence&, std::size_t, bool,
+                          boost::regex_constants::match_flag_type, wchar_t, MatchTable&);
+template bool FindMatches(const NarrowRegex&, const CharSequence&, std::size_t, bool,
                           boost::regex_constants::match_flag_type, wchar_t, MatchTable&);
 
 }  // namespace sarvoke

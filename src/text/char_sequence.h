@@ -30,6 +30,8 @@ namespace sarvoke {
 struct CharSequence {
   std::string_view bytes;                  // the Text itself, which must outlive the sequence
   std::vector<wchar_t> chars;              // reused from search to search, so its capacity stays
+  std::vector<char> narrowChars;           // instead of `chars` when `narrow`: the stand-in codes
+  bool narrow = false;                     // decoded into the codes of a NarrowStandIns
   std::size_t count = 0;                   // characters in use
   std::vector<std::uint32_t> checkpoints;  // byte offset of character 64 * k; count / 64 + 1 in use
   std::vector<std::uint64_t> doubleByte;   // bit j of word k: character 64 * k + j has two bytes
@@ -85,8 +87,9 @@ class NarrowStandIns {
   std::vector<wchar_t> assigned_;
 };
 
-// As above, with every non-ASCII character replaced by its code in `standIns`. When the text holds a
-// non-ASCII line break (`wideLineBreaks`), the codes do not keep it: decode again without them.
+// As above, into `narrowChars` with every non-ASCII character replaced by its code in `standIns`. When
+// the text holds a non-ASCII line break, which the codes do not keep, it is decoded as above instead
+// (`narrow` then false).
 bool DecodeCharSequence(std::string_view text, CharSequence& seq, const NarrowStandIns& standIns);
 
 // Regular-expression traits for wide characters with the default traits' behaviour in the classic locale,
@@ -122,6 +125,30 @@ class AsciiFoldTraits : public boost::regex_traits<wchar_t> {
 };
 
 using FastWideRegex = boost::basic_regex<wchar_t, AsciiFoldTraits>;
+
+// The same over the stand-in codes of NarrowStandIns, one byte each: ASCII as the classic locale has it,
+// the codes above it plain characters of no class and no case, whatever the locale says of those bytes.
+class NarrowFoldTraits : public boost::regex_traits<char> {
+  using Base = boost::regex_traits<char>;
+  static bool Ascii(char c) { return static_cast<unsigned char>(c) < 0x80u; }
+
+ public:
+  static char Fold(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - 'A') < 26u ? c + ('a' - 'A') : c; }
+  static char Unfold(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - 'a') < 26u ? c - ('a' - 'A') : c; }
+
+  char translate(char c) const { return c; }
+  char translate_nocase(char c) const { return Fold(c); }
+  char translate(char c, bool icase) const { return icase ? Fold(c) : c; }
+  char tolower(char c) const { return Fold(c); }
+  char toupper(char c) const { return Unfold(c); }
+  bool isctype(char c, char_class_type mask) const { return Ascii(c) && Base::isctype(c, mask); }
+  boost::regex_constants::syntax_type syntax_type(char c) const { return Ascii(c) ? Base::syntax_type(c) : 0; }
+  boost::regex_constants::escape_syntax_type escape_syntax_type(char c) const {
+    return Ascii(c) ? Base::escape_syntax_type(c) : 0;
+  }
+};
+
+using NarrowRegex = boost::basic_regex<char, NarrowFoldTraits>;
 
 // A sequence kept per thread for the searches of that thread, so that its buffer is not allocated, and
 // its memory not touched for the first time, on every search.
@@ -161,7 +188,8 @@ wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase);
 // every match when `all` is set: left to right without overlap, an empty match moving the next search
 // one character on. Returns false (and an empty table) when the engine gives up, for instance on a
 // pattern that would backtrack without end; true otherwise, also when nothing matched.
-// Instantiated for boost::wregex and FastWideRegex.
+// Instantiated for boost::wregex and FastWideRegex over `chars`, and for NarrowRegex over `narrowChars`
+// (with `firstChar` as its code).
 template <class Regex>
 bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t startChar, bool all,
                  boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table);

@@ -10,6 +10,7 @@ namespace sarvoke {
 struct RegexObject::Expression {
   Text pattern;                         // as set, for GetPattern
   std::optional<FastWideRegex> engine;  // empty when the pattern did not compile
+  std::optional<NarrowRegex> narrowEngine;  // instead, over a text decoded into stand-in codes
 };
 
 namespace {
@@ -162,14 +163,21 @@ bool RegexObject::Search(std::string_view pattern, std::string_view text, std::o
     GiveDotItsMeaning(decodedPattern, false, wide);
   }
   // The text was decoded into the stand-ins unless it holds a non-ASCII line break.
-  if (narrow && !seq.wideLineBreaks) wide = standIns.Apply(wide);
+  if (seq.narrow) wide = standIns.Apply(wide);
+  bool compiled = true;
   try {
-    expression->engine.emplace(wide, syntax);
+    if (seq.narrow) {
+      std::string codes(wide.size(), '\0');  // every character is below U+0100 now
+      for (std::size_t i = 0; i < wide.size(); ++i) codes[i] = static_cast<char>(wide[i]);
+      expression->narrowEngine.emplace(codes, syntax);
+    } else {
+      expression->engine.emplace(wide, syntax);
+    }
   } catch (const std::exception&) {
-    expression->engine.reset();
+    compiled = false;
   }
   regExp = expression;
-  if (!expression->engine || !decoded) return false;
+  if (!compiled || !decoded) return false;
 
   auto table = std::make_shared<MatchTable>();
   // Room for as many matches as the last search had, so that a results page does not grow it by steps.
@@ -177,7 +185,9 @@ bool RegexObject::Search(std::string_view pattern, std::string_view text, std::o
   rc::match_flag_type flags = rc::match_default;
   if (!multiline.value_or(true)) flags |= rc::match_single_line;
   const wchar_t firstChar = RequiredFirstChar(wide, ignoreCase);
-  if (!FindMatches(*expression->engine, seq, 0, global.value_or(true), flags, firstChar, *table))
+  const bool all = global.value_or(true);
+  if (!(seq.narrow ? FindMatches(*expression->narrowEngine, seq, 0, all, flags, firstChar, *table)
+                   : FindMatches(*expression->engine, seq, 0, all, flags, firstChar, *table)))
     return false;
   lastSpanCount = table->spans.size();
   matches = std::move(table);
