@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -266,6 +267,7 @@ TEST(RegexObjectTest, CopyKeepsTheMatchesOfItsSearch) {
 TEST(RegexObjectTest, NonAsciiCharactersStayDistinct) {
   ExpectMatches({
       {"another character in the same place", "名字:(.+?)号", "名称:x号 名字:y号", {"名字:y号"}},
+      {"two characters of the pattern swapped", "甲乙", "乙甲 甲乙", {"甲乙"}},
       {"characters the pattern does not name", "文.件", "文字件 文件件 文\n件", {"文字件", "文件件"}},
       {"negated ASCII class", "[^a]文", "甲文 a文", {"甲文"}},
       {"Latin-1 signs", "3×4", "3÷4 3×4", {"3×4"}},
@@ -279,7 +281,33 @@ TEST(RegexObjectTest, NonAsciiCharactersStayDistinct) {
   ExpectMatches({
       {"many characters", "(" + many + ")", "x" + many + "y" + other, {many}},
       {"many characters, one different", other, many, {}},
+      {"adjacent matches", "名.", "名名名名", {"名名", "名名"}},
   });
+  const std::optional<bool> none;
+  struct Row {
+    const char* label;
+    Text pattern;
+    Text text;
+    std::optional<bool> caseSensitive, multiline, global;
+    std::vector<Text> matches;
+  };
+  const std::vector<Row> rows = {
+      {"case-sensitive", "名a", "名A 名a", true, none, none, {"名a"}},
+      {"not global", "名.", "名A名B", none, none, false, {"名A"}},
+      {"multiline anchors", "^名$", "名\n名", none, none, none, {"名", "名"}},
+      {"single-line anchors", "^名$", "名\n名", none, false, none, {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, r.text, r.caseSensitive, r.multiline, r.global));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+  RegexObject re;
+  ASSERT_TRUE(re.Search("名(.)", "x名Ay名B"));
+  EXPECT_EQ(re.Replace("[$1]"), "x[A]y[B]");
 }
 
 TEST(RegexObjectTest, CatastrophicPatternFailsInsteadOfHanging) {
