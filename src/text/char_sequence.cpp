@@ -45,7 +45,6 @@ const DecodeTable& Table() {
 
 inline bool IsLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 
-
 template <bool kNarrow>
 bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow) {
   using Out = std::conditional_t<kNarrow, char, wchar_t>;
@@ -61,7 +60,10 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
   const std::size_t n = text.size();
   // Grown, never shrunk, and never cleared: the decoding below writes every entry it counts.
   std::vector<Out>& buffer = [&]() -> std::vector<Out>& {
-    if constexpr (kNarrow) return seq.narrowChars; else return seq.chars;
+    if constexpr (kNarrow)
+      return seq.narrowChars;
+    else
+      return seq.chars;
   }();
   if (buffer.size() < n + 1) buffer.resize(n + 1);
   const std::size_t blocks = n / 64 + 2;
@@ -157,10 +159,13 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
 
 }  // namespace
 
-bool DecodeCharSequence(std::string_view text, CharSequence& seq) { return Decode<false>(text, seq, nullptr); }
+bool DecodeCharSequence(std::string_view text, CharSequence& seq) {
+  return Decode<false>(text, seq, nullptr);
+}
 
 bool DecodeCharSequence(std::string_view text, CharSequence& seq, const NarrowStandIns& standIns) {
-  return Decode<true>(text, seq, standIns.Table()) && (!seq.wideLineBreaks || Decode<false>(text, seq, nullptr));
+  return Decode<true>(text, seq, standIns.Table()) &&
+         (!seq.wideLineBreaks || Decode<false>(text, seq, nullptr));
 }
 
 namespace {
@@ -334,7 +339,10 @@ bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t s
   using CharT = typename Regex::value_type;
   if (!seq.valid || seq.narrow != std::is_same_v<CharT, char>) return false;  // too long to decode
   const CharT* const base = [&] {
-    if constexpr (std::is_same_v<CharT, char>) return seq.narrowChars.data(); else return seq.chars.data();
+    if constexpr (std::is_same_v<CharT, char>)
+      return seq.narrowChars.data();
+    else
+      return seq.chars.data();
   }();
   const CharT* const last = base + seq.count;
   std::size_t start = startChar;
@@ -344,7 +352,8 @@ bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t s
       if (firstChar != 0) {
         const CharT* hit;
         if constexpr (std::is_same_v<CharT, char>)
-          hit = static_cast<const char*>(std::memchr(base + start, static_cast<char>(firstChar), seq.count - start));
+          hit = static_cast<const char*>(
+              std::memchr(base + start, static_cast<char>(firstChar), seq.count - start));
         else
           hit = std::wmemchr(base + start, firstChar, seq.count - start);
         if (!hit) break;

@@ -38,7 +38,7 @@ struct CharSequence {
   // Some character other than LF that the engine takes for a line break (CR, FF, U+0085, U+2028, U+2029).
   bool otherLineBreaks = false;
   bool wideLineBreaks = false;  // one of them is U+0085, U+2028 or U+2029
-  bool valid = false;  // false when the text was too long to decode
+  bool valid = false;           // false when the text was too long to decode
 
   // Byte offset of character `charIndex` (up to `count`).
   std::uint32_t ByteOffset(std::size_t charIndex) const {
@@ -133,8 +133,12 @@ class NarrowFoldTraits : public boost::regex_traits<char> {
   static bool Ascii(char c) { return static_cast<unsigned char>(c) < 0x80u; }
 
  public:
-  static char Fold(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - 'A') < 26u ? c + ('a' - 'A') : c; }
-  static char Unfold(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c) - 'a') < 26u ? c - ('a' - 'A') : c; }
+  static char Fold(char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c) - 'A') < 26u ? c + ('a' - 'A') : c;
+  }
+  static char Unfold(char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c) - 'a') < 26u ? c - ('a' - 'A') : c;
+  }
 
   char translate(char c) const { return c; }
   char translate_nocase(char c) const { return Fold(c); }
@@ -142,7 +146,9 @@ class NarrowFoldTraits : public boost::regex_traits<char> {
   char tolower(char c) const { return Fold(c); }
   char toupper(char c) const { return Unfold(c); }
   bool isctype(char c, char_class_type mask) const { return Ascii(c) && Base::isctype(c, mask); }
-  boost::regex_constants::syntax_type syntax_type(char c) const { return Ascii(c) ? Base::syntax_type(c) : 0; }
+  boost::regex_constants::syntax_type syntax_type(char c) const {
+    return Ascii(c) ? Base::syntax_type(c) : 0;
+  }
   boost::regex_constants::escape_syntax_type escape_syntax_type(char c) const {
     return Ascii(c) ? Base::escape_syntax_type(c) : 0;
   }

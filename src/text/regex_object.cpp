@@ -8,8 +8,8 @@
 namespace sarvoke {
 
 struct RegexObject::Expression {
-  Text pattern;                         // as set, for GetPattern
-  std::optional<FastWideRegex> engine;  // empty when the pattern did not compile
+  Text pattern;                             // as set, for GetPattern
+  std::optional<FastWideRegex> engine;      // empty when the pattern did not compile
   std::optional<NarrowRegex> narrowEngine;  // instead, over a text decoded into stand-in codes
 };
 
