@@ -14,15 +14,20 @@
 namespace sarvoke {
 namespace {
 
+// Points the program's endpoints at the lab's services.
+void UseLab(const lab::LabServer& lab) {
+  Endpoints e = DefaultEndpoints();
+  e.searchEngineHost = lab.SearchEngineHost();
+  e.publisherHost = lab.PublisherHost();
+  e.shareSiteDomain = lab.ShareSiteDomain();
+  SetCurrentEndpoints(e);
+}
+
 class SearchLab : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(lab.Start());
-    Endpoints e = DefaultEndpoints();
-    e.searchEngineHost = lab.SearchEngineHost();
-    e.publisherHost = lab.PublisherHost();
-    e.shareSiteDomain = lab.ShareSiteDomain();
-    SetCurrentEndpoints(e);
+    UseLab(lab);
     char tmpl[] = "/tmp/sarvoke-search-XXXXXX";
     runDir = mkdtemp(tmpl);
     app = CreateApp(runDir);
@@ -190,11 +195,7 @@ TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNoResultMessage) {
   options.neverAnswer = true;
   lab::LabServer lab(options);
   ASSERT_TRUE(lab.Start());
-  Endpoints e = DefaultEndpoints();
-  e.searchEngineHost = lab.SearchEngineHost();
-  e.publisherHost = lab.PublisherHost();
-  e.shareSiteDomain = lab.ShareSiteDomain();
-  SetCurrentEndpoints(e);
+  UseLab(lab);
   const HttpTimeouts saved = CurrentHttpTimeouts();
   SetHttpTimeouts({2000, 1});
   char tmpl[] = "/tmp/sarvoke-search-XXXXXX";
