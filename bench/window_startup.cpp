@@ -44,7 +44,7 @@ wxIMPLEMENT_APP(BareApp);
 #include <string>
 #include <vector>
 
-#include "platform/wx/wx_window.h"
+#include "gui/wx_window.h"
 
 namespace {
 

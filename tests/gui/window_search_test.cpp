@@ -16,8 +16,8 @@
 #include "gui_test_support.h"
 #include "net/endpoints.h"
 #include "platform/files.h"
-#include "platform/wx/main_frame.h"
-#include "platform/wx/wx_text.h"
+#include "gui/main_frame.h"
+#include "gui/wx_text.h"
 
 namespace sarvoke {
 namespace {

@@ -29,8 +29,8 @@
 #include "platform/event_pump.h"
 #include "platform/files.h"
 #include "platform/url_opener.h"
-#include "platform/wx/main_frame.h"
-#include "platform/wx/wx_text.h"
+#include "gui/main_frame.h"
+#include "gui/wx_text.h"
 
 namespace sarvoke {
 namespace {

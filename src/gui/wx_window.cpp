@@ -1,4 +1,4 @@
-#include "platform/wx/wx_window.h"
+#include "gui/wx_window.h"
 
 #include <glib-unix.h>
 #include <wx/wx.h>
@@ -6,7 +6,7 @@
 #include <csignal>
 
 #include "app/app.h"
-#include "platform/wx/main_frame.h"
+#include "gui/main_frame.h"
 
 namespace sarvoke {
 namespace {

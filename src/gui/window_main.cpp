@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/wx/wx_window.h"
+#include "gui/wx_window.h"
 
 int main(int argc, char** argv) {
   std::string runDirectory = sarvoke::ProgramDirectory();

@@ -1,4 +1,4 @@
-#include "platform/wx/native_backend.h"
+#include "gui/native_backend.h"
 
 #include <gtk/gtk.h>
 

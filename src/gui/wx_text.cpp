@@ -1,4 +1,4 @@
-#include "platform/wx/wx_text.h"
+#include "gui/wx_text.h"
 
 #include "text/code_page.h"
 

@@ -1,4 +1,4 @@
-#include "platform/wx/main_frame.h"
+#include "gui/main_frame.h"
 
 #include <wx/eventfilter.h>
 #include <wx/filename.h>
@@ -22,9 +22,9 @@
 #include "platform/event_pump.h"
 #include "platform/files.h"
 #include "platform/url_opener.h"
-#include "platform/wx/native_backend.h"
-#include "platform/wx/web_view_module.h"
-#include "platform/wx/wx_text.h"
+#include "gui/native_backend.h"
+#include "gui/web_view_module.h"
+#include "gui/wx_text.h"
 #include "text/code_page.h"
 
 namespace sarvoke {

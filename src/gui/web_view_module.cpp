@@ -1,5 +1,5 @@
 // The web view module itself: built as libsarvoke_webview, the only code that links wxWebView and WebKitGTK.
-#include "platform/wx/web_view_module.h"
+#include "gui/web_view_module.h"
 
 #include <webkit2/webkit2.h>
 #include <wx/webview.h>

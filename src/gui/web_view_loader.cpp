@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/wx/web_view_module.h"
+#include "gui/web_view_module.h"
 
 namespace sarvoke {
 
