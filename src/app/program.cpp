@@ -6,6 +6,7 @@
 #include "app/skin.h"
 #include "platform/threads.h"
 #include "search/search_events.h"
+#include "share/share_actions.h"
 
 namespace sarvoke {
 
@@ -24,6 +25,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   w.Bind(Text(kMainWindow), Event::Destroying, [app](int) { WindowClosing(*app); });
   w.Bind("超级列表框1", Event::RightClicked, [app](int) { ResultListRightClicked(*app); });
   BindSearchEvents(*app);
+  BindShareEvents(*app);
 }
 
 int ProgramStart(const std::function<void(const std::shared_ptr<App>&)>& showWindowAndRunLoop,

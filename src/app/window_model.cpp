@@ -250,6 +250,15 @@ void WindowModel::ShowPopupMenu(const Text& menu) {
   if (view && view->popupMenu) view->popupMenu(menu);
 }
 
+void WindowModel::SetClipboardText(const Text& text) {
+  std::shared_ptr<WindowView> view;
+  {
+    std::lock_guard lock(mutex_);
+    view = view_;
+  }
+  if (view && view->setClipboard) view->setClipboard(text);
+}
+
 void WindowModel::LetEventsRun() { LetPendingEventsRun(); }
 
 void WindowModel::Bind(const Text& control, Event event, EventHandler handler) {
@@ -294,6 +303,10 @@ std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model,
   view.popupMenu = [recorder](const Text& menu) {
     std::lock_guard lock(recorder->mutex);
     recorder->menusShown.push_back(menu);
+  };
+  view.setClipboard = [recorder](const Text& text) {
+    std::lock_guard lock(recorder->mutex);
+    recorder->clipboard.push_back(text);
   };
   model.SetView(std::move(view));
   return recorder;

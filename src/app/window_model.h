@@ -121,6 +121,8 @@ struct WindowView {
   std::function<void(const Text& message)> messageBox;
   // Show the pop-up menu of that name at the mouse position.
   std::function<void(const Text& menu)> popupMenu;
+  // Put a text on the system's clipboard.
+  std::function<void(const Text& text)> setClipboard;
 };
 
 using EventHandler = std::function<void(int arg)>;
@@ -186,6 +188,7 @@ class WindowModel {
   // --- what needs the front-end
   void MessageBox(const Text& message);  // blocks until dismissed; the headless view records it
   void ShowPopupMenu(const Text& menu);
+  void SetClipboardText(const Text& text);  // the headless view records it
   void LetEventsRun();  // the platform's event pump (platform/event_pump.h)
 
   // --- the event table
@@ -219,6 +222,7 @@ struct HeadlessView {
   std::mutex mutex;
   std::vector<Text> messages;
   std::vector<Text> menusShown;
+  std::vector<Text> clipboard;  // every text put on the clipboard, in order
 };
 // Attaches a headless view to the model; `onMessage` (may be empty) also sees each message box.
 std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model,
