@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "platform/event_pump.h"
 #include "text/code_page.h"
 
 extern char** environ;
@@ -16,18 +18,11 @@ extern char** environ;
 namespace sarvoke {
 namespace {
 
-// Starts xdg-open with the address and does not wait for it: it may stay until the browser ends. A
-// detached thread reaps it, so that no zombie is left behind.
-bool StartXdgOpen(const std::string& utf8) {
-  posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return false;
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  std::string program = "xdg-open", argument = utf8;
-  char* argv[] = {program.data(), argument.data(), nullptr};
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
+// How long xdg-open is given to say that nothing takes the address: it answers at once when no
+// program is registered for the scheme, but when it starts a browser it may stay until that ends.
+constexpr int kVerdictWaitMs = 3000;
+
+void ReapLater(pid_t pid) {
   try {
     std::thread([pid] {
       int status = 0;
@@ -36,6 +31,33 @@ bool StartXdgOpen(const std::string& utf8) {
     }).detach();
   } catch (...) {  // no thread to be had: the handler runs all the same, and stays a zombie when done
   }
+}
+
+// Starts xdg-open with the address, its output kept off the terminal. True when it took the address:
+// it ended successfully, or it is still running (a browser or download manager it started) after a short
+// wait, during which the window keeps painting. False when it could not start or said that nothing
+// takes the address.
+bool StartXdgOpen(const std::string& utf8) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::string program = "xdg-open", argument = utf8;
+  char* argv[] = {program.data(), argument.data(), nullptr};
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  for (int waited = 0; waited < kVerdictWaitMs; waited += 10) {
+    int status = 0;
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (r < 0 && errno != EINTR) return true;  // not ours to wait for any more; it was started
+    LetPendingEventsRun();
+    usleep(10000);
+  }
+  ReapLater(pid);
   return true;
 }
 

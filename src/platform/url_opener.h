@@ -16,8 +16,9 @@
 
 namespace sarvoke {
 
-// True when `address` is handed over and the handler took it; false when it is refused or the handler
-// could not be started.
+// True when `address` is handed over and the handler took it; false when it is refused, the handler
+// could not be started, or it said at once that no program takes the address (waited for up to 3 s on
+// the calling thread, the window painting meanwhile).
 bool OpenUrl(const Text& address);
 
 // Whether OpenUrl hands `address` over at all.

@@ -122,6 +122,37 @@ TEST(OpenUrlSystem, StartsXdgOpenWithTheAddressAsOneArgument) {
   rmdir(dir);
 }
 
+// xdg-open fails at once (status 3 or 4) when no program is registered for the scheme, as for a
+// thunder:// link on a machine without Thunder; a handler that keeps running has taken the address.
+TEST(OpenUrlSystem, XdgOpenSayingNothingTakesTheAddressIsAFailure) {
+  char dir[] = "/tmp/sarvoke-xdg-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string script = std::string(dir) + "/xdg-open";
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  setenv("PATH", (std::string(dir) + ":" + savedPath).c_str(), 1);
+  struct Row {
+    const char* body;
+    bool taken;
+  } rows[] = {{"echo 'xdg-open: no method available' >&2; exit 3", false},
+              {"exit 4", false},
+              {"kill -9 $$", false},
+              {"exit 0", true},
+              {"exec sleep 5", true}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.body);
+    {
+      std::ofstream f(script, std::ios::trunc);
+      f << "#!/bin/sh\n" << r.body << "\n";
+    }
+    chmod(script.c_str(), 0755);
+    EXPECT_EQ(OpenUrl("thunder://QUFodHRwOi8vYS9iWlo="), r.taken);
+  }
+  setenv("PATH", savedPath.c_str(), 1);
+  unlink(script.c_str());
+  rmdir(dir);
+}
+
 TEST(OpenUrlSystem, NoHandlerToStartIsAFailure) {
   const char* oldPath = std::getenv("PATH");
   const std::string savedPath = oldPath ? oldPath : "";
