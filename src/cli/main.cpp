@@ -1,4 +1,5 @@
-// The program: with no sub-command it opens the window; `sarvoke search …` runs the search headlessly.
+// The program: with no sub-command it opens the window; the sub-commands (search, shares, link, dlink) run
+// the same core headlessly.
 //
 // The window is its own program beside this one (sarvoke-window), started in place of this process: the
 // toolkit's libraries take longer to load than a whole search, so the command line does not link them.
@@ -9,7 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "cli/cli_link.h"
 #include "cli/cli_search.h"
+#include "cli/cli_shares.h"
 #include "platform/files.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +21,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "search") == 0) return sarvoke::SearchCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "shares") == 0) return sarvoke::SharesCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "link") == 0) return sarvoke::LinkCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "dlink") == 0) return sarvoke::DirectLinkCommand(argc - 2, argv + 2);
   if (argc >= 2) {
     std::fprintf(stderr, "sarvoke: unknown command %s\n%s", argv[1], sarvoke::CommandLineUsage());
     return 2;

@@ -1,5 +1,6 @@
 #include "gui/main_frame.h"
 
+#include <wx/clipbrd.h>
 #include <wx/eventfilter.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
@@ -19,12 +20,12 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
-#include "platform/event_pump.h"
-#include "platform/files.h"
-#include "platform/url_opener.h"
 #include "gui/native_backend.h"
 #include "gui/web_view_module.h"
 #include "gui/wx_text.h"
+#include "platform/event_pump.h"
+#include "platform/files.h"
+#include "platform/url_opener.h"
 #include "text/code_page.h"
 
 namespace sarvoke {
@@ -312,6 +313,9 @@ class MainFrame : public wxFrame {
   void OnClose(wxCloseEvent& e);
   void Shutdown();
   int ListSelection(wxListCtrl* list) const;
+  // Whether a point of the list's client area lies on a row.
+  static bool RowAt(wxListCtrl* list, const wxPoint& at);
+  static void SetClipboardNow(const Text& text);
 
   std::shared_ptr<App> app_;
   std::shared_ptr<Bridge> bridge_;
@@ -399,6 +403,16 @@ MainFrame::MainFrame(const std::shared_ptr<App>& app)
     MainFrame* frame = bridge->frame;
     frame->CallAfter([frame] { frame->ShowQueuedBoxes(); });
     bridge->boxDone.wait(lock, [&] { return box->done; });
+  };
+  view.setClipboard = [bridge](const Text& text) {
+    std::unique_lock lock(bridge->mutex);
+    if (!bridge->frame) return;
+    if (std::this_thread::get_id() == bridge->guiThread) {
+      lock.unlock();
+      SetClipboardNow(text);
+      return;
+    }
+    bridge->frame->CallAfter([text] { SetClipboardNow(text); });
   };
   view.popupMenu = [bridge](const Text& menu) {
     std::lock_guard lock(bridge->mutex);
@@ -535,8 +549,12 @@ void MainFrame::CreateWidget(const Control& c) {
           Model().SetSelected(control, ListSelection(list));
           RunHandler(control, Event::RightClicked);
         });
-        child->Bind(wxEVT_LEFT_DCLICK, [this, control, list](wxMouseEvent& e) {
+        child->Bind(wxEVT_LEFT_DCLICK, [this, control, list, child](wxMouseEvent& e) {
           e.Skip();
+          // A double-click away from every row (below the last, on the header) opens nothing, even
+          // while an earlier row is still selected.
+          const wxPoint at = list->ScreenToClient(child->ClientToScreen(e.GetPosition()));
+          if (!RowAt(list, at)) return;
           Model().SetSelected(control, ListSelection(list));
           RunHandler(control, Event::DoubleClicked);
         });
@@ -943,6 +961,24 @@ void MainFrame::ShowQueuedBoxes() {
     if (shutDown_) break;
   }
   showingBox_ = false;
+}
+
+bool MainFrame::RowAt(wxListCtrl* list, const wxPoint& at) {
+  const long first = std::max(0L, list->GetTopItem());
+  const long last = std::min<long>(list->GetItemCount(), first + list->GetCountPerPage() + 2);
+  for (long i = first; i < last; ++i) {
+    wxRect rect;
+    if (list->GetItemRect(i, rect) && rect.Contains(at)) return true;
+  }
+  return false;
+}
+
+void MainFrame::SetClipboardNow(const Text& text) {
+  if (!wxTheClipboard->Open()) return;
+  wxTheClipboard->SetData(new wxTextDataObject(ToWx(text)));
+  // The text stays on the clipboard after the program ends, where a clipboard manager runs.
+  wxTheClipboard->Flush();
+  wxTheClipboard->Close();
 }
 
 void MainFrame::ShowMenu(const Text& menuName) {

@@ -1,0 +1,125 @@
+#include "cli/cli_common.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/settings.h"
+#include "cli/cli_search.h"
+#include "net/endpoints.h"
+#include "platform/files.h"
+#include "share/direct_link.h"
+#include "share/link_codecs.h"
+#include "text/code_page.h"
+
+namespace sarvoke {
+namespace {
+
+bool ParsePositive(const std::string& s, int& out) {
+  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = std::atoi(s.c_str());
+  return out >= 1;
+}
+
+}  // namespace
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "sarvoke: %s\n%s", why.c_str(), CommandLineUsage());
+  return 2;
+}
+
+bool UseEndpointsFile(const std::string& path) {
+  bool ok = false;
+  const Endpoints e = LoadEndpointsFile(path, &ok);
+  if (ok) SetCurrentEndpoints(e);
+  return ok;
+}
+
+std::shared_ptr<App> CreateHeadlessApp() {
+  const char* runDir = std::getenv("SARVOKE_RUN_DIRECTORY");
+  auto app = CreateApp(runDir && *runDir ? runDir : ProgramDirectory());
+  AttachHeadlessView(app->window,
+                     [](const Text& message) { std::fprintf(stderr, "%s\n", AnsiToUtf8(message).c_str()); });
+  return app;
+}
+
+int PrintResultRows(App& app, bool withUrls) {
+  const auto rows = app.window.Rows("超级列表框1");
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    std::string line;
+    for (std::size_t c = 0; c < rows[r].size(); ++c) {
+      if (c) line += '\t';
+      line += AnsiToUtf8(rows[r][c]);
+    }
+    if (withUrls && HasRecordAt(app, static_cast<int>(r)))
+      line += '\t' + AnsiToUtf8(ShareUrlOfRow(app, static_cast<int>(r)));
+    std::printf("%s\n", line.c_str());
+  }
+  std::fflush(stdout);
+  return static_cast<int>(rows.size());
+}
+
+int LinkKindNamed(const std::string& name) {
+  if (name == "plain") return Plain;
+  if (name == "thunder") return Thunder;
+  if (name == "flashget") return Flashget;
+  if (name == "qqdl") return Qqdl;
+  return -1;
+}
+
+std::string ParseSearchOptions(int argc, char** argv, SearchOptions& o) {
+  bool endOfOptions = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (endOfOptions || a.size() <= 1 || a[0] != '-') {
+      o.words.push_back(a);
+    } else if (a == "--") {
+      endOfOptions = true;
+    } else if (a == "--page") {
+      if (!value(v) || !ParsePositive(v, o.page)) return "--page needs a page number from 1";
+    } else if (a == "--size") {
+      if (!value(v)) return "--size needs 10, 20, 50 or 100";
+      const char* sizes[] = {"10", "20", "50", "100"};
+      o.sizeIndex = -1;
+      for (int k = 0; k < 4; ++k)
+        if (v == sizes[k]) o.sizeIndex = k;
+      if (o.sizeIndex < 0) return "--size needs 10, 20, 50 or 100";
+    } else if (a == "--blocked") {
+      if (!value(o.blocked)) return "--blocked needs a text";
+      o.haveBlocked = true;
+    } else if (a == "--endpoints") {
+      if (!value(o.endpointsFile)) return "--endpoints needs a file";
+    } else if (a == "--urls") {
+      o.urls = true;
+    } else {
+      return "unknown option " + a;
+    }
+  }
+  if (!o.endpointsFile.empty() && !UseEndpointsFile(o.endpointsFile))
+    return "cannot read the endpoints file " + o.endpointsFile;
+  return "";
+}
+
+bool RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word) {
+  WindowModel& w = app.window;
+  // The settings as the window would show them; nothing of the window's other start-up runs here.
+  LoadSettings(w, app.runDirectory);
+  w.SetText("编辑框1", Utf8ToAnsiText(word));
+  if (o.haveBlocked) w.SetText("编辑框2", Utf8ToAnsiText(o.blocked));
+  if (o.sizeIndex != -2) w.SetSelected("组合框1", o.sizeIndex);
+  if (o.page == 1) {
+    w.Fire("编辑框1", Event::KeyPressed, 13);
+  } else {
+    // Straight to page N: the state a person reaches by paging, then one "下一页".
+    app.search.page = o.page - 1;
+    w.Fire("按钮2", Event::Clicked);
+  }
+  return w.RowCount("超级列表框1") > 0;
+}
+
+}  // namespace sarvoke

@@ -1,0 +1,44 @@
+// What the sub-commands share: usage errors, the endpoints option, a headless program state whose
+// message boxes go to standard error, and the result list printed as lines.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+
+namespace sarvoke {
+
+// Writes "sarvoke: WHY" and the usage to standard error; returns 2, the status of a usage error.
+int UsageError(const std::string& why);
+
+// Makes the endpoints file at `path` the current endpoints; false when it cannot be read.
+bool UseEndpointsFile(const std::string& path);
+
+// The program's state with the event table bound and a headless view that writes each message box to
+// standard error; the settings file is looked for in $SARVOKE_RUN_DIRECTORY or beside the program.
+std::shared_ptr<App> CreateHeadlessApp();
+
+// Writes every row of the result list as one line of tab-separated UTF-8 fields; with `withUrls` each
+// line ends with the row's share page address. Returns the number of rows.
+int PrintResultRows(App& app, bool withUrls);
+
+// The link kind named by an option value ("plain", "thunder", "flashget", "qqdl"); -1 for any other.
+int LinkKindNamed(const std::string& name);
+
+// Reads the sub-command's options into `out` and its positional arguments; "" when they are fine,
+// otherwise what is wrong.
+struct SearchOptions {
+  int page = 1;
+  int sizeIndex = -2;  // -2: as the settings file says
+  bool haveBlocked = false;
+  std::string blocked, endpointsFile;
+  bool urls = false;
+  std::vector<std::string> words;  // positional arguments, in order
+};
+std::string ParseSearchOptions(int argc, char** argv, SearchOptions& out);
+
+// Types the word into the search box as the options say and runs the search; true when rows were listed.
+bool RunHeadlessSearch(App& app, const SearchOptions& options, const std::string& word);
+
+}  // namespace sarvoke
