@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "lab_server.h"
+#include "share_site.h"
 
 namespace {
 
@@ -71,8 +72,10 @@ TEST_F(CommandLine, NothingFoundIsStatusOneWithTheMessageOnStandardError) {
 }
 
 TEST_F(CommandLine, UsageErrors) {
-  for (const char* args : {"search", "search --size 7 x", "search --page 0 x", "search --bogus x",
-                           "search a b", "search --endpoints /nonexistent/file x", "frobnicate"}) {
+  for (const char* args :
+       {"search", "search --size 7 x", "search --page 0 x", "search --bogus x", "search a b",
+        "search --endpoints /nonexistent/file x", "frobnicate", "link", "link a b", "link --to zip http://a",
+        "dlink", "dlink --to", "shares setup", "shares x setup", "shares 0 setup extra", "shares -1 setup"}) {
     SCOPED_TRACE(args);
     const ProcessResult r = Sarvoke(args);
     EXPECT_EQ(r.status, 2);
@@ -81,7 +84,8 @@ TEST_F(CommandLine, UsageErrors) {
   }
   const ProcessResult help = Sarvoke("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("sarvoke search"), std::string::npos);
+  for (const char* command : {"sarvoke search", "sarvoke shares", "sarvoke link", "sarvoke dlink"})
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
 }
 
 TEST_F(CommandLine, OptionsReachTheRequestAndPageNGoesStraightThere) {
@@ -106,6 +110,71 @@ TEST_F(CommandLine, TakesTheSettingsFileValuesAndNeverWritesIt) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
   EXPECT_EQ(lab.Requests("search").at(0).params.find("rn")->second, "20");
   EXPECT_EQ(ReadFile(settings), content);
+}
+
+TEST_F(CommandLine, LinkConvertsBetweenTheFormats) {
+  struct Row {
+    std::string args, out;
+    int status;
+  } rows[] = {
+      {"link --to thunder http://a/b", "thunder://QUFodHRwOi8vYS9iWlo=\n", 0},
+      {"link --to flashget http://a/b", "Flashget://W0ZMQVNIR0VUXWh0dHA6Ly9hL2JbRkxBU0hHRVRd&1926\n", 0},
+      {"link --to qqdl http://a/b", "qqdl://aHR0cDovL2EvYg==\n", 0},
+      {"link thunder://QUFodHRwOi8vYS9iWlo=", "http://a/b\n", 0},
+      {"link --to plain 'http://h/文件 名.mp3'", "http://h/文件 名.mp3\n", 0},
+      {"link xhttp://a", "", 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.args);
+    const ProcessResult p = Sarvoke(r.args);
+    EXPECT_EQ(p.status, r.status);
+    EXPECT_EQ(p.out, r.out);
+    EXPECT_EQ(p.err, r.status == 0 ? "" : "转换失败\n");
+  }
+}
+
+TEST_F(CommandLine, SearchWithUrlsThenDlinkThenTheFile) {
+  const ProcessResult search = Sarvoke("search --urls --endpoints " + endpoints + " office2010");
+  ASSERT_EQ(search.status, 0);
+  const std::string page = "http://" + lab.ShareSiteDomain() + "/share/link?shareid=1006&uk=2003";
+  EXPECT_EQ(search.out.substr(search.out.rfind('\t') + 1), page + "\n");
+
+  const ProcessResult plain = Sarvoke("dlink '" + page + "'");
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const std::string link = plain.out.substr(0, plain.out.size() - 1);
+  EXPECT_EQ(link.rfind("http://" + lab.ShareSiteDomain() + "/file/1006?", 0), 0u) << link;
+  const ProcessResult thunder = Sarvoke("dlink --to thunder '" + page + "'");
+  EXPECT_EQ(thunder.status, 0);
+  EXPECT_EQ(Sarvoke("link '" + thunder.out.substr(0, thunder.out.size() - 1) + "'").out, plain.out);
+
+  // The link downloads the file's bytes, as a browser or download manager would get them.
+  const std::string file = dir + "/download";
+  ASSERT_EQ(std::system(("curl -sf -o '" + file + "' '" + link + "'").c_str()), 0);
+  const sarvoke::lab::Share* share = sarvoke::lab::FindShare(lab.Catalogue(), "1006", "2003");
+  ASSERT_NE(share, nullptr);
+  EXPECT_EQ(ReadFile(file), sarvoke::lab::ShareFileContent(*share));
+
+  // A page that was taken down has no link; a page that cannot be fetched neither.
+  const ProcessResult dead =
+      Sarvoke("dlink 'http://" + lab.ShareSiteDomain() + "/share/link?shareid=1002&uk=2001'");
+  EXPECT_EQ(dead.status, 1);
+  EXPECT_EQ(dead.out, "");
+  EXPECT_EQ(dead.err, "未能取得下载地址，请稍后再试。\n");
+  EXPECT_EQ(Sarvoke("dlink http://127.0.0.1:1/share/link").status, 1);
+}
+
+TEST_F(CommandLine, SharesListsTheSharersOtherFiles) {
+  const ProcessResult r = Sarvoke("shares --urls --endpoints " + endpoints + " 0 高等数学");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "高等数学 第七版 上册.pdf\t\t学习资料分享\t2013/02/11 09/30/00\t902\thttp://" +
+                       lab.ShareSiteDomain() + "/share/link?shareid=1003&uk=2002\n");
+  const ProcessResult none = Sarvoke("shares --endpoints " + endpoints + " 1 流浪地球");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "没有找到该用户的分享文件。\n");
+  const ProcessResult noRow = Sarvoke("shares --endpoints " + endpoints + " 9 流浪地球");
+  EXPECT_EQ(noRow.status, 1);
+  EXPECT_EQ(noRow.err, "请先选择一个文件。\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/app.h"
+#include "lab_app_fixture.h"
 #include "lab_server.h"
 #include "net/endpoints.h"
 #include "platform/http_client.h"
@@ -14,49 +15,12 @@
 namespace sarvoke {
 namespace {
 
-// Points the program's endpoints at the lab's services.
-void UseLab(const lab::LabServer& lab) {
-  Endpoints e = DefaultEndpoints();
-  e.searchEngineHost = lab.SearchEngineHost();
-  e.publisherHost = lab.PublisherHost();
-  e.shareSiteDomain = lab.ShareSiteDomain();
-  SetCurrentEndpoints(e);
-}
-
-class SearchLab : public ::testing::Test {
+class SearchLab : public LabAppTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(lab.Start());
-    UseLab(lab);
-    char tmpl[] = "/tmp/sarvoke-search-XXXXXX";
-    runDir = mkdtemp(tmpl);
-    app = CreateApp(runDir);
-    view = AttachHeadlessView(app->window);
-    app->window.Fire(Text(kMainWindow), Event::Created);
-  }
-  void TearDown() override {
-    ProgramExit(*app);
-    std::filesystem::remove_all(runDir);
-  }
-
-  // Types the word and the blocked words, chooses the page size and presses Enter.
-  void Search(const Text& word, const Text& blocked = "", int sizeIndex = 3) {
-    app->window.SetText("编辑框1", word);
-    app->window.SetText("编辑框2", blocked);
-    app->window.SetSelected("组合框1", sizeIndex);
-    ASSERT_TRUE(app->window.Fire("编辑框1", Event::KeyPressed, 13));
-  }
-  std::vector<std::vector<Text>> Rows() { return app->window.Rows("超级列表框1"); }
-  std::vector<Text> Messages() { return RecordedMessages(*view); }
   std::string LastSearchTarget() {
     auto r = lab.Requests("search");
     return r.empty() ? "" : r.back().target;
   }
-
-  lab::LabServer lab{lab::LabOptions{}};
-  std::string runDir;
-  std::shared_ptr<App> app;
-  std::shared_ptr<HeadlessView> view;
 };
 
 TEST_F(SearchLab, HitsFillTheListWithTheirColumns) {
