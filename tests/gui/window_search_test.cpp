@@ -13,11 +13,12 @@
 #include <thread>
 
 #include "app/app.h"
+#include "gui/main_frame.h"
+#include "gui/wx_text.h"
 #include "gui_test_support.h"
 #include "net/endpoints.h"
 #include "platform/files.h"
-#include "gui/main_frame.h"
-#include "gui/wx_text.h"
+#include "platform/url_opener.h"
 
 namespace sarvoke {
 namespace {
@@ -25,28 +26,49 @@ namespace {
 using test::PumpFor;
 using test::PumpUntil;
 
+// The lab as a process of its own, with the program's endpoints pointed at it; stopped when it goes.
+struct LabProcess {
+  pid_t pid = -1;
+  bool ready = false;
+  explicit LabProcess(const std::string& dir) {
+    const std::string endpoints = dir + "/endpoints.ini";
+    pid = fork();
+    if (pid < 0) return;
+    if (pid == 0) {
+      execl(SARVOKE_LAB_PROGRAM, SARVOKE_LAB_PROGRAM, "--endpoints-out", endpoints.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (!PumpUntil([&] { return FileExists(endpoints); }, 20000)) return;
+    PumpFor(100);  // the file is written whole, but give its writer the moment to close it
+    SetCurrentEndpoints(LoadEndpointsFile(endpoints, &ready));
+  }
+  ~LabProcess() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+};
+
+// Clicks into 编辑框1, types the word and presses Enter; true when rows came.
+bool TypeSearch(wxTextCtrl* edit, wxListCtrl* list, const char* word) {
+  wxUIActionSimulator sim;
+  sim.MouseMove(edit->ClientToScreen(wxPoint(10, edit->GetClientSize().y / 2)));
+  PumpFor(50);
+  sim.MouseClick();
+  edit->SetFocus();
+  PumpFor(100);
+  sim.Text(word);
+  sim.Char(WXK_RETURN);
+  if (!PumpUntil([&] { return list->GetItemCount() > 0; }, 30000)) return false;
+  PumpFor(300);  // the last cells
+  return true;
+}
+
 TEST(WindowSearch, AWordTypedIntoTheSearchBoxAndEnterFillTheResultList) {
   const std::string dir = test::MakeTempDirectory();
-  const std::string endpoints = dir + "/endpoints.ini";
-  const pid_t lab = fork();
-  ASSERT_GE(lab, 0);
-  if (lab == 0) {
-    execl(SARVOKE_LAB_PROGRAM, SARVOKE_LAB_PROGRAM, "--endpoints-out", endpoints.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  struct StopLab {
-    pid_t pid;
-    ~StopLab() {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  } stopLab{lab};
-  ASSERT_TRUE(PumpUntil([&] { return FileExists(endpoints); }, 20000)) << "the lab did not start";
-  PumpFor(100);  // the file is written whole, but give its writer the moment to close it
-  bool ok = false;
-  SetCurrentEndpoints(LoadEndpointsFile(endpoints, &ok));
-  ASSERT_TRUE(ok);
+  LabProcess lab(dir);
+  ASSERT_TRUE(lab.ready) << "the lab did not start";
 
   auto app = CreateApp(dir);
   if (!app->window.IsBound("编辑框1", Event::KeyPressed))
@@ -58,16 +80,7 @@ TEST(WindowSearch, AWordTypedIntoTheSearchBoxAndEnterFillTheResultList) {
   auto* edit = dynamic_cast<wxTextCtrl*>(ControlWidget(frame, "编辑框1"));
   auto* list = dynamic_cast<wxListCtrl*>(ControlWidget(frame, "超级列表框1"));
   ASSERT_TRUE(edit && list);
-  wxUIActionSimulator sim;
-  sim.MouseMove(edit->ClientToScreen(wxPoint(10, edit->GetClientSize().y / 2)));
-  PumpFor(50);
-  sim.MouseClick();
-  edit->SetFocus();
-  PumpFor(100);
-  sim.Text("setup");
-  sim.Char(WXK_RETURN);
-  ASSERT_TRUE(PumpUntil([&] { return list->GetItemCount() > 0; }, 30000)) << "no rows";
-  PumpFor(300);  // the last cells
+  ASSERT_TRUE(TypeSearch(edit, list, "setup")) << "no rows";
 
   EXPECT_EQ(app->window.GetText("编辑框1"), "setup");
   const auto rows = app->window.Rows("超级列表框1");
@@ -83,6 +96,73 @@ TEST(WindowSearch, AWordTypedIntoTheSearchBoxAndEnterFillTheResultList) {
   frame->Close();
   PumpUntil([&] { return !frame; });
   ProgramExit(*app);
+}
+
+// A double-click on a row hands its direct link over, a double-click below the rows nothing; the pop-up
+// menu's last item lists the sharer's other shares in place of the hits.
+TEST(WindowSearch, ADoubleClickDownloadsAndTheMenuListsTheSharersShares) {
+  const std::string dir = test::MakeTempDirectory();
+  LabProcess lab(dir);
+  ASSERT_TRUE(lab.ready) << "the lab did not start";
+  std::vector<std::string> handedOver;
+  SetUrlHandler([&](const std::string& utf8) {
+    handedOver.push_back(utf8);
+    return true;
+  });
+  auto app = CreateApp(dir);
+  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
+  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+  PumpFor(200);
+  auto* edit = dynamic_cast<wxTextCtrl*>(ControlWidget(frame, "编辑框1"));
+  auto* list = dynamic_cast<wxListCtrl*>(ControlWidget(frame, "超级列表框1"));
+  ASSERT_TRUE(edit && list);
+  ASSERT_TRUE(TypeSearch(edit, list, "mp3")) << "no rows";
+
+  wxUIActionSimulator sim;
+  wxRect row;
+  ASSERT_TRUE(list->GetItemRect(1, row));
+  sim.MouseMove(list->ClientToScreen(row.GetPosition() + wxPoint(40, row.height / 2)));
+  PumpFor(50);
+  sim.MouseDblClick();
+  ASSERT_TRUE(PumpUntil([&] { return !handedOver.empty(); }, 30000));
+  EXPECT_EQ(handedOver.size(), 1u);
+  EXPECT_NE(handedOver[0].find("/file/1011?"), std::string::npos) << handedOver[0];
+
+  // Below the last row, with row 1 still selected: nothing.
+  sim.MouseMove(list->ClientToScreen(wxPoint(200, list->GetClientSize().y - 20)));
+  PumpFor(50);
+  sim.MouseDblClick();
+  PumpFor(1000);
+  EXPECT_EQ(handedOver.size(), 1u);
+
+  // Right click on row 0, then the menu's sixth item (separators are not stepped on).
+  ASSERT_TRUE(list->GetItemRect(0, row));
+  sim.MouseMove(list->ClientToScreen(row.GetPosition() + wxPoint(40, row.height / 2)));
+  PumpFor(50);
+  sim.MouseClick();
+  PumpFor(100);
+  std::thread menuKeys([] {
+    std::system("sleep 0.8; for i in 1 2 3 4 5 6; do xdotool key Down; sleep 0.1; done; xdotool key Return");
+  });
+  sim.MouseClick(wxMOUSE_BTN_RIGHT);
+  const bool listed = PumpUntil(
+      [&] {
+        return app->search.listMode == ListMode::UserShares && list->GetItemText(0, 1).empty() &&
+               list->GetItemCount() == 3;
+      },
+      30000);
+  menuKeys.join();
+  ASSERT_TRUE(listed);
+  PumpFor(300);
+  EXPECT_EQ(list->GetItemText(0, 0), test::U8(u8"周杰伦 - 青花瓷.mp3"));
+  EXPECT_EQ(list->GetItemText(0, 2), test::U8(u8"音乐之声"));
+  EXPECT_EQ(list->GetItemText(0, 3), "2013/01/20 18/40/00");
+  EXPECT_FALSE(test::SaveScreenshot("window-shares.png").empty());
+
+  frame->Close();
+  PumpUntil([&] { return !frame; });
+  ProgramExit(*app);
+  SetUrlHandler(nullptr);
 }
 
 }  // namespace
