@@ -30,12 +30,55 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-Text EncodeText(std::string_view text) { return Base64Encode(BytesFromText(text)); }
+// Standard Base64 of `data`, appended to `out`.
+void AppendBase64(const std::uint8_t* data, std::size_t size, Text& out) {
+  out.reserve(out.size() + (size + 2) / 3 * 4);
+  std::size_t i = 0;
+  for (; i + 3 <= size; i += 3) {
+    const unsigned v = data[i] << 16 | data[i + 1] << 8 | data[i + 2];
+    out.push_back(kAlphabet[v >> 18]);
+    out.push_back(kAlphabet[v >> 12 & 63]);
+    out.push_back(kAlphabet[v >> 6 & 63]);
+    out.push_back(kAlphabet[v & 63]);
+  }
+  const std::size_t rest = size - i;
+  if (rest > 0) {
+    const unsigned v = data[i] << 16 | (rest == 2 ? data[i + 1] << 8 : 0);
+    out.push_back(kAlphabet[v >> 18]);
+    out.push_back(kAlphabet[v >> 12 & 63]);
+    out.push_back(rest == 2 ? kAlphabet[v >> 6 & 63] : '=');
+    out.push_back('=');
+  }
+}
+
+// prefix + Base64(before + address + after) + suffix, built in one buffer.
+Text Wrap(std::string_view prefix, std::string_view before, const Text& address, std::string_view after,
+          std::string_view suffix = {}) {
+  Text inner;
+  inner.reserve(before.size() + address.size() + after.size());
+  inner.append(before).append(address).append(after);
+  Text out;
+  out.reserve(prefix.size() + (inner.size() + 2) / 3 * 4 + suffix.size());
+  out.append(prefix);
+  AppendBase64(reinterpret_cast<const std::uint8_t*>(inner.data()), inner.size(), out);
+  out.append(suffix);
+  return out;
+}
 
 Text DecodeToText(std::string_view base64) { return TextFromBytes(Base64Decode(base64)); }
 
-// Steps 1 and 2 of the decoder: blanks out, then CR LF pairs out.
-Text WithoutSpacesAndLineBreaks(std::string_view text) {
+// Steps 1 and 2 of the decoder: blanks out, then CR LF pairs out. Returns `text` itself when it holds
+// nothing to remove, as a link's Base64 usually does; otherwise the cleaned copy in `store`.
+std::string_view WithoutSpacesAndLineBreaks(std::string_view text, Text& store) {
+  bool clean = true;
+  for (const char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b == 0x20 || b == '\r' || b >= 0x80) {
+      clean = false;
+      break;
+    }
+  }
+  if (clean) return text;
   Text spaced;
   spaced.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -52,44 +95,29 @@ Text WithoutSpacesAndLineBreaks(std::string_view text) {
     if (b != 0x20) spaced.push_back(text[i]);
     ++i;
   }
-  Text out;
-  out.reserve(spaced.size());
+  store.clear();
+  store.reserve(spaced.size());
   for (std::size_t i = 0; i < spaced.size(); ++i) {
     if (spaced[i] == '\r' && i + 1 < spaced.size() && spaced[i + 1] == '\n') {
       ++i;
       continue;
     }
-    out.push_back(spaced[i]);
+    store.push_back(spaced[i]);
   }
-  return out;
+  return store;
 }
 
 }  // namespace
 
 Text Base64Encode(const Bytes& bytes) {
   Text out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const unsigned v = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[v >> 12 & 63]);
-    out.push_back(kAlphabet[v >> 6 & 63]);
-    out.push_back(kAlphabet[v & 63]);
-  }
-  const std::size_t rest = bytes.size() - i;
-  if (rest > 0) {
-    const unsigned v = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
-    out.push_back(kAlphabet[v >> 18]);
-    out.push_back(kAlphabet[v >> 12 & 63]);
-    out.push_back(rest == 2 ? kAlphabet[v >> 6 & 63] : '=');
-    out.push_back('=');
-  }
+  AppendBase64(bytes.data(), bytes.size(), out);
   return out;
 }
 
 Bytes Base64Decode(std::string_view input) {
-  const Text text = WithoutSpacesAndLineBreaks(input);
+  Text store;
+  const std::string_view text = WithoutSpacesAndLineBreaks(input, store);
   const std::size_t n = text.size();
   if (n == 0) return {};
   const std::size_t groups = (n + 3) / 4;
@@ -127,14 +155,13 @@ Bytes Base64Decode(std::string_view input) {
   return out;
 }
 
-Text ThunderEncode(const Text& address) { return Text(kThunderPrefix) + EncodeText("AA" + address + "ZZ"); }
+Text ThunderEncode(const Text& address) { return Wrap(kThunderPrefix, "AA", address, "ZZ"); }
 
 Text FlashgetEncode(const Text& address) {
-  const Text wrapper(kFlashgetWrapper);
-  return Text(kFlashgetPrefix) + EncodeText(wrapper + address + wrapper) + Text(kFlashgetSuffix);
+  return Wrap(kFlashgetPrefix, kFlashgetWrapper, address, kFlashgetWrapper, kFlashgetSuffix);
 }
 
-Text QqdlEncode(const Text& address) { return Text(kQqdlPrefix) + EncodeText(address); }
+Text QqdlEncode(const Text& address) { return Wrap(kQqdlPrefix, {}, address, {}); }
 
 Text ThunderDecode(const Text& link) {
   const Text inner =
@@ -160,44 +187,40 @@ Text QqdlDecode(const Text& link) {
 
 Text ConvertLink(const Text& link, int kind) {
   const Text failed(kConversionFailed);
-  if (link.empty()) return failed;
-  Text plain, thunder, flashget, qqdl;
-  const bool holdsPrefix = TextContains(link, kHttpPrefix) || TextContains(link, kThunderPrefix) ||
-                           TextContains(link, kFlashgetPrefix) || TextContains(link, kQqdlPrefix);
-  if (!holdsPrefix || StartsWith(link, kHttpPrefix)) {
-    plain = link;
-    thunder = ThunderEncode(plain);
-    flashget = FlashgetEncode(plain);
-    qqdl = QqdlEncode(plain);
+  if (link.empty() || kind < Plain || kind > Qqdl) return failed;
+  // What the text is: a plain address, or a link of one scheme. A text that holds one of the prefixes
+  // without beginning with it is neither.
+  int given;
+  if (StartsWith(link, kHttpPrefix)) {
+    given = Plain;
   } else if (StartsWith(link, kThunderPrefix)) {
-    plain = ThunderDecode(link);
-    thunder = link;
-    flashget = FlashgetEncode(plain);
-    qqdl = QqdlEncode(plain);
+    given = Thunder;
   } else if (StartsWith(link, kFlashgetPrefix)) {
-    plain = FlashgetDecode(link);
-    flashget = link;
-    thunder = ThunderEncode(plain);
-    qqdl = QqdlEncode(plain);
+    given = Flashget;
   } else if (StartsWith(link, kQqdlPrefix)) {
-    plain = QqdlDecode(link);
-    qqdl = link;
-    thunder = ThunderEncode(plain);
-    flashget = FlashgetEncode(plain);
-  } else {
+    given = Qqdl;
+  } else if (TextContains(link, kHttpPrefix) || TextContains(link, kThunderPrefix) ||
+             TextContains(link, kFlashgetPrefix) || TextContains(link, kQqdlPrefix)) {
     return failed;
+  } else {
+    given = Plain;
   }
+  // The form asked for is the text itself, or made from the plain address; every form is a pure
+  // function of the text, so only the one asked for is made.
+  if (kind == given) return link;
+  const Text plain = given == Thunder    ? ThunderDecode(link)
+                     : given == Flashget ? FlashgetDecode(link)
+                     : given == Qqdl     ? QqdlDecode(link)
+                                         : link;
   switch (kind) {
-    case Plain:
-      return plain;
     case Thunder:
-      return thunder;
+      return ThunderEncode(plain);
     case Flashget:
-      return flashget;
+      return FlashgetEncode(plain);
     case Qqdl:
-      return qqdl;
+      return QqdlEncode(plain);
     default:
-      return failed;
+      return plain;
   }
 }
 
