@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <cwchar>
+#include <stdexcept>
 #include <type_traits>
 
 #include "text/code_page.h"
@@ -331,6 +335,61 @@ std::string_view SpanText(const MatchTable& table, std::size_t match, std::size_
   return source.substr(span.start, span.end - span.start);
 }
 
+namespace {
+
+// What one call of the engine may spend before it gives up. The engine's own limit grows with the square
+// of the pattern times the length of the text, so that over a large page a pattern built to backtrack
+// could run for minutes; the limit below grows with the text searched by the call but has a ceiling, and
+// a search over a whole text has a time limit besides.
+constexpr std::ptrdiff_t kStatesPerChar = 64;
+constexpr std::ptrdiff_t kMinStates = 1000000;
+constexpr std::ptrdiff_t kMaxStates = 30000000;     // one call over the rest of the text, about half a second
+constexpr std::ptrdiff_t kMaxLineStates = 5000000;  // one call over one line
+constexpr double kSearchSeconds = 4.0;              // every call of one search together
+// No text of the program's has a million matches; a pattern that matches everywhere stops there.
+constexpr std::size_t kMaxMatches = 1000000;
+
+thread_local std::ptrdiff_t stateBudget = kMaxStates;
+
+std::ptrdiff_t Budget(std::size_t chars, std::ptrdiff_t ceiling) {
+  const auto wanted =
+      static_cast<std::ptrdiff_t>(std::min<std::size_t>(chars, PTRDIFF_MAX / kStatesPerChar)) *
+      kStatesPerChar;
+  return std::clamp(wanted, kMinStates, ceiling);
+}
+
+double MonotonicSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+
+}  // namespace
+
+}  // namespace sarvoke
+
+// The engine asks how many states a call may visit; for the program's three kinds of expression over
+// plain pointers the answer is the budget set for the call.
+namespace boost::BOOST_REGEX_DETAIL_NS {
+template <>
+void perl_matcher<const wchar_t*, std::allocator<boost::sub_match<const wchar_t*>>,
+                  boost::regex_traits<wchar_t>>::estimate_max_state_count(std::random_access_iterator_tag*) {
+  max_state_count = sarvoke::stateBudget;
+}
+template <>
+void perl_matcher<const wchar_t*, std::allocator<boost::sub_match<const wchar_t*>>,
+                  sarvoke::AsciiFoldTraits>::estimate_max_state_count(std::random_access_iterator_tag*) {
+  max_state_count = sarvoke::stateBudget;
+}
+template <>
+void perl_matcher<const char*, std::allocator<boost::sub_match<const char*>>,
+                  sarvoke::NarrowFoldTraits>::estimate_max_state_count(std::random_access_iterator_tag*) {
+  max_state_count = sarvoke::stateBudget;
+}
+}  // namespace boost::BOOST_REGEX_DETAIL_NS
+
+namespace sarvoke {
+
 template <class Regex>
 bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t startChar, bool all,
                  boost::regex_constants::match_flag_type flags, wchar_t firstChar, MatchTable& table) {
@@ -344,42 +403,81 @@ bool FindMatches(const Regex& expression, const CharSequence& seq, std::size_t s
     else
       return seq.chars.data();
   }();
-  const CharT* const last = base + seq.count;
+  const std::size_t count = seq.count;
+  const CharT* const last = base + count;
+  auto find = [&](const CharT* from, CharT c) -> const CharT* {
+    if constexpr (std::is_same_v<CharT, char>)
+      return static_cast<const char*>(std::memchr(from, c, last - from));
+    else
+      return std::wmemchr(from, c, last - from);
+  };
+  const double deadline = MonotonicSeconds() + kSearchSeconds;
+  // Once the engine has given up over the rest of the text, the search goes on one line at a time, and
+  // a line it gives up on is skipped: one poisoned line must not cost the matches of all the others.
+  bool byLine = false, gaveUp = false;
   std::size_t start = startChar;
   boost::match_results<const CharT*> m;  // reused, so that the loop does not allocate per match
   try {
-    while (start <= seq.count) {
+    while (start <= count) {
+      if (MonotonicSeconds() > deadline || MatchTableCount(table) >= kMaxMatches) {
+        gaveUp = true;
+        break;
+      }
       if (firstChar != 0) {
-        const CharT* hit;
-        if constexpr (std::is_same_v<CharT, char>)
-          hit = static_cast<const char*>(
-              std::memchr(base + start, static_cast<char>(firstChar), seq.count - start));
-        else
-          hit = std::wmemchr(base + start, firstChar, seq.count - start);
+        const CharT* hit = find(base + start, static_cast<CharT>(firstChar));
         if (!hit) break;
         start = hit - base;
       }
       auto f = flags;
       if (start > 0) f |= boost::regex_constants::match_prev_avail;
-      if (!boost::regex_search(base + start, last, m, expression, f, base)) break;
+      const CharT* end = last;
+      if (byLine) {
+        const CharT* lf = find(base + start, static_cast<CharT>('\n'));
+        end = lf ? lf : last;
+      }
+      stateBudget = Budget(end - (base + start), byLine ? kMaxLineStates : kMaxStates);
+      bool found;
+      try {
+        found = boost::regex_search(base + start, end, m, expression, f, base);
+      } catch (const std::runtime_error&) {
+        // The state budget or the engine's memory for backtracking ran out.
+        gaveUp = true;
+        if (!byLine) {
+          byLine = true;
+        } else {
+          start = end - base + 1;
+        }
+        continue;
+      }
+      if (!found) {
+        if (!byLine || end == last) break;
+        start = end - base + 1;
+        continue;
+      }
+      const std::size_t matchEnd = m[0].second - base;
       for (std::size_t g = 0; g < table.groups; ++g) {
         const auto& sub = m[static_cast<int>(g)];
         if (!sub.matched) {
           table.spans.push_back({MatchTable::kNoSpan, MatchTable::kNoSpan});
         } else {
-          table.spans.push_back({seq.ByteOffset(sub.first - base), seq.ByteOffset(sub.second - base)});
+          // A \K inside a look-ahead can set a start behind the end: such a span is empty at its end.
+          const CharT* from = std::min(sub.first, sub.second);
+          table.spans.push_back({seq.ByteOffset(from - base), seq.ByteOffset(sub.second - base)});
         }
       }
       if (!all) break;
-      const std::size_t end = m[0].second - base;
-      start = m[0].first == m[0].second ? end + 1 : end;
+      // Always forward: an empty match, or one that ends where the search began (a \K in a look-ahead),
+      // moves the next search one character on.
+      std::size_t next = m[0].first == m[0].second ? matchEnd + 1 : matchEnd;
+      if (next <= start) next = start + 1;
+      start = next;
     }
   } catch (const std::exception&) {
-    // The complexity limit (a pattern built to backtrack for ever), a stack or memory limit: no result.
+    // Out of memory for the matches: no result.
     table.spans.clear();
     return false;
   }
-  return true;
+  return !gaveUp || MatchTableCount(table) > 0;
 }
 
 template bool FindMatches(const boost::wregex&, const CharSequence&, std::size_t, bool,

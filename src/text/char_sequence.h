@@ -191,9 +191,12 @@ std::string_view SpanText(const MatchTable& table, std::size_t match, std::size_
 wchar_t RequiredFirstChar(const std::wstring& pattern, bool ignoreCase);
 
 // Runs `expression` over `seq` from character `startChar` and fills `table` with the first match, or with
-// every match when `all` is set: left to right without overlap, an empty match moving the next search
-// one character on. Returns false (and an empty table) when the engine gives up, for instance on a
-// pattern that would backtrack without end; true otherwise, also when nothing matched.
+// every match when `all` is set: left to right without overlap, every search starting at least one
+// character behind the one before. The work is bounded whatever the text and pattern: each call of the
+// engine has a state budget with a ceiling, a search stops after a few seconds or a million matches,
+// and once the engine gives up over the rest of the text the search goes on line by line, skipping the
+// lines it gives up on. Returns false (and an empty table) when the engine gave up and nothing was
+// found; true otherwise, also when nothing matched.
 // Instantiated for boost::wregex and FastWideRegex over `chars`, and for NarrowRegex over `narrowChars`
 // (with `firstChar` as its code).
 template <class Regex>

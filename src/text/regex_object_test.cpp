@@ -328,3 +328,39 @@ TEST(RegexObjectTest, CatastrophicPatternFailsInsteadOfHanging) {
 
 }  // namespace
 }  // namespace sarvoke
+
+namespace sarvoke {
+namespace {
+
+// Every find-all loop moves forward, also past a match that ends before it starts.
+TEST(RegexObjectTest, MatchesThatDoNotMoveForwardStillEnd) {
+  struct Row {
+    const char* pattern;
+    std::string_view text;
+    int count;
+  } rows[] = {{R"((?=a\K))", "aaa", 3}, {"x*", "abc", 4}, {R"(\K)", "ab", 3}, {"(?=.)", "", 0}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.pattern);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, r.text));
+    EXPECT_EQ(re.MatchCount(), r.count);
+    EXPECT_EQ(re.MatchText(1), "");
+    EXPECT_EQ(re.Replace("-").size(), r.text.size() + r.count);
+  }
+}
+
+// A line the engine gives up on is skipped; the matches on the other lines are kept.
+TEST(RegexObjectTest, LinesTheEngineGivesUpOnAreSkipped) {
+  Text text;
+  for (int i = 0; i < 2000; ++i) {
+    if (i % 400 == 7) text += std::string(40, 'a') + "\n";
+    text += "x" + std::to_string(i % 10) + "y filler\n";
+  }
+  RegexObject re;
+  EXPECT_TRUE(re.Search(R"(x(\d)y|(a+)+b)", text));
+  ASSERT_EQ(re.MatchCount(), 2000);
+  EXPECT_EQ(re.SubmatchText(2000, 1), "9");
+}
+
+}  // namespace
+}  // namespace sarvoke

@@ -80,3 +80,16 @@ TEST(SimplePatternTest, CompileReportsAndReleaseEmpties) {
 
 }  // namespace
 }  // namespace sarvoke
+
+namespace sarvoke {
+namespace {
+
+TEST(SimplePatternTest, AMatchEndingBeforeItsStartStillMovesOn) {
+  SimplePattern p;
+  ASSERT_TRUE(CompileSimplePattern(p, R"((?=a\K))"));
+  EXPECT_EQ(FindAllMatches(p, "aaaa").size(), 4u);
+  ReleaseSimplePattern(p);
+}
+
+}  // namespace
+}  // namespace sarvoke

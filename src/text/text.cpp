@@ -51,6 +51,8 @@ std::size_t FindFrom(std::string_view source, std::string_view needle, std::size
 }  // namespace
 
 Text TextFromBytes(const Bytes& bytes) {
+  // Empty Bytes may hold no buffer at all, and the C library must not be handed a null pointer.
+  if (bytes.empty()) return Text();
   const void* zero = std::memchr(bytes.data(), 0, bytes.size());
   const std::size_t n = zero ? static_cast<const std::uint8_t*>(zero) - bytes.data() : bytes.size();
   return Text(reinterpret_cast<const char*>(bytes.data()), n);
