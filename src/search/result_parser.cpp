@@ -1,10 +1,17 @@
 #include "search/result_parser.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "search/pattern_update.h"
 
 namespace sarvoke {
+namespace {
+
+constexpr int kHitGroups = 6;
+constexpr int kMaxHitsReserved = 4096;
+
+}  // namespace
 
 void MarkSuspiciousHits(std::vector<SearchHit>& hits) {
   // Counting first and marking afterwards keeps the marks out of the counts.
@@ -30,11 +37,14 @@ void ParseResultsPage(App& app) {
     // A failed fetch gives an empty pattern, which would match the empty text once and list an empty hit.
     if (!pattern.empty()) {
       regex.Search(pattern, s.pageText);
-      n = regex.MatchCount();
+      // A pattern of another shape than the six groups of a hit finds nothing here.
+      n = regex.SubmatchCount() >= kHitGroups ? regex.MatchCount() : 0;
     }
   }
-  s.hits.reserve(n);
+  s.hits.reserve(std::min(n, kMaxHitsReserved));
   for (int i = 1; i <= n; ++i) {
+    // An empty match is no hit: a pattern that matches the empty text would list a row per character.
+    if (regex.MatchText(i).empty()) continue;
     SearchHit h;
     h.fileName = TextReplaceAll(TextReplaceAll(regex.SubmatchText(i, 2), "<em>", ""), "</em>", "");
     h.shareUrl = regex.SubmatchText(i, 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "net/endpoints.h"
+#include "support/recording_http_server.h"
 
 namespace sarvoke {
 namespace {
@@ -52,6 +53,36 @@ TEST_F(ParsePage, PoisonedLinesAreSkippedAndTheHitsAroundThemKept) {
   EXPECT_EQ(app->search.hits[39].fileName, "file40.txt");
   EXPECT_EQ(app->window.RowCount("超级列表框1"), 40);
   EXPECT_TRUE(RecordedMessages(*view).empty());
+}
+
+// The publisher's pattern file comes from the web: one of the wrong shape finds nothing.
+TEST_F(ParsePage, AFetchedPatternOfTheWrongShapeFindsNothing) {
+  RecordingHttpServer publisher;
+  Endpoints e = DefaultEndpoints();
+  e.publisherHost = "127.0.0.1:" + std::to_string(publisher.Port());
+  SetCurrentEndpoints(e);
+  Text page(200000, 'a');
+  page += "\nx1y x2y\n";
+  struct Row {
+    const char* label;
+    std::string pattern;
+    std::size_t hits;
+  } rows[] = {
+      {"matches the empty text", "x*", 0},
+      {"an unterminated comment", "(?#", 0},
+      {"fewer than six groups", "x(\\d)y", 0},
+      {"a match that ends before it starts", "(?=a\\K)", 0},
+      {"six groups, one of them empty everywhere", "x(\\d)y()()()()()", 2},
+      {"six groups that may all be empty", "()()()()()()", 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    publisher.Route("/rj/bd.txt", {200, {{"Content-Type", "text/plain"}}, r.pattern});
+    app->search.pageText = page;
+    ParseResultsPage(*app);
+    EXPECT_EQ(app->search.hits.size(), r.hits);
+    EXPECT_EQ(app->window.RowCount("超级列表框1"), static_cast<int>(r.hits));
+  }
 }
 
 }  // namespace
