@@ -38,8 +38,8 @@ struct HttpFetchArgs {
 };
 
 // The response body (code page 936 when it was found to be UTF-8), or empty Bytes on failure.
-// Gives up after 15 s without a connection or 30 s without a byte, and after following 10 answers
-// "301 Moved" in a row. Safe to call from several threads at once.
+// Gives up after 15 s without a connection, 30 s without a byte or 60 s in all, on a body over 32 MB,
+// and after following 10 answers "301 Moved" in a row. Safe to call from several threads at once.
 Bytes HttpFetch(const Text& url, const HttpFetchArgs& args = {});
 
 }  // namespace sarvoke

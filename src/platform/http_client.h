@@ -10,8 +10,10 @@
 //   HttpResponse r = HttpSendRequest(*request, "Accept: */*\r\nX: 1", nullptr);
 //   if (r.completed) { ... r.body, r.rawHeaders ... }
 //
-// Give-up times: 15 s without a connection, 30 s without any byte received; a transfer that gives up
-// counts as not completed. Safe to use from several threads at once (one request per thread).
+// Limits: 15 s without a connection, 30 s without any byte received, 60 s for the whole request with its
+// redirects, and 32 MB of body (unless the request asks for another cap); a transfer that hits one
+// counts as not completed and reads no further. Safe to use from several threads at once (one request
+// per thread).
 #pragma once
 
 #include <memory>
@@ -28,6 +30,7 @@ struct HttpRequestOptions {
   std::optional<Text> proxy;  // host:port used for http addresses (never for https); absent or empty: direct
   bool noCookies = false;     // neither send nor store cookies of the process-wide store
   bool noAutoRedirect = false;
+  std::size_t maxBodyBytes = 0;  // 0: the limit of CurrentHttpTimeouts()
 };
 
 struct HttpResponse {
@@ -57,10 +60,12 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
 // Empties the process-wide cookie store (for tests).
 void ClearHttpCookieStore();
 
-// The give-up times; tests shorten them.
+// The give-up times and the cap on a body; tests shorten them.
 struct HttpTimeouts {
-  long connectMs = 15000;  // without a connection (name lookup included)
-  long stallSeconds = 30;  // without any byte received
+  long connectMs = 15000;                            // without a connection (name lookup included)
+  long stallSeconds = 30;                            // without any byte received
+  long overallMs = 60000;                            // the whole request, every redirect included
+  std::size_t maxBodyBytes = std::size_t{32} << 20;  // a longer body fails the request
 };
 HttpTimeouts CurrentHttpTimeouts();
 void SetHttpTimeouts(const HttpTimeouts& timeouts);

@@ -119,6 +119,7 @@ bool ReadOrigin(const std::string& url, Origin& origin) {
 // What one transfer collects: the body and the header of the final response.
 struct Collected {
   CURL* easy = nullptr;
+  std::size_t maxBody = 0;
   Bytes body;
   Text rawHeaders;
   bool headerDone = false;  // the empty line ended the header; what follows the body (trailers) is no part
@@ -141,16 +142,21 @@ void ReserveBody(Bytes& body, size_t size) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* c = static_cast<Collected*>(user);
   const size_t n = size * count;
+  // A body over the cap ends the transfer there: nothing more is read or kept.
+  if (n > c->maxBody - std::min(c->maxBody, c->body.size())) return 0;
   // No exception may pass through curl: a body that does not fit in memory ends the transfer.
   try {
     curl_off_t length = -1;
     if (c->body.empty() &&
         curl_easy_getinfo(c->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
-        length > static_cast<curl_off_t>(c->body.capacity()) && length < (curl_off_t{1} << 31)) {
+        length > static_cast<curl_off_t>(c->body.capacity())) {
+      if (length > static_cast<curl_off_t>(c->maxBody)) return 0;  // announced over the cap
       ReserveBody(c->body, static_cast<size_t>(length));
     }
     if (c->body.size() + n > c->body.capacity()) {
-      ReserveBody(c->body, std::max({c->body.capacity() * 2, c->body.size() + n, size_t{64} << 10}));
+      ReserveBody(
+          c->body,
+          std::min(c->maxBody, std::max({c->body.capacity() * 2, c->body.size() + n, size_t{64} << 10})));
     }
     c->body.insert(c->body.end(), data, data + n);
   } catch (...) {
@@ -322,6 +328,10 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
   CURLM* multi = curl_multi_init();
   Collected c;
   c.easy = easy;
+  const HttpTimeouts limits = CurrentHttpTimeouts();
+  c.maxBody = options.maxBodyBytes ? options.maxBodyBytes : limits.maxBodyBytes;
+  // One deadline for the request: each hop gets what is left of it.
+  const long long deadline = NowMs() + limits.overallMs;
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &c);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -332,6 +342,9 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
   bool credentialsDropped = false;
   for (int hop = 0;; ++hop) {
     SetProxyFor(easy, options, url);
+    const long long left = deadline - NowMs();
+    if (left <= 0) break;
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
     c.body.clear();
     c.rawHeaders.clear();
     c.headerDone = false;

@@ -183,5 +183,56 @@ TEST_F(HttpClientTest, ABodyCutShortFailsTheRequest) {
   EXPECT_TRUE(r.body.empty());
 }
 
+// A server that sends a byte now and then never stalls long enough to be given up for silence: the
+// request's one deadline ends it, redirects included.
+TEST_F(HttpClientTest, ADrippingServerMeetsTheOverallDeadline) {
+  HttpTimeouts t = CurrentHttpTimeouts();
+  t.overallMs = 1500;
+  SetHttpTimeouts(t);
+  RawReply drip;
+  drip.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, 'x');
+  drip.dripMs = 100;
+  RawHttpServer server(Always(drip));
+  const HttpResponse r = Get(server.Url("/"));
+  EXPECT_FALSE(r.completed);
+  EXPECT_TRUE(r.body.empty());
+
+  // Every hop of a redirect chain takes a little under the deadline; together they are over it.
+  RawHttpServer chain([&](const RawRequest& req, int index) {
+    RawReply slow;
+    slow.bytes = index < 3 ? "HTTP/1.1 302 Found\r\nLocation: /next" + std::to_string(index) +
+                                 "\r\nContent-Length: 0\r\n\r\n"
+                           : "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    slow.dripMs = 1000 / static_cast<int>(slow.bytes.size()) + 1;
+    return slow;
+  });
+  EXPECT_FALSE(Get(chain.Url("/")).completed);
+  EXPECT_LT(chain.RequestCount(), 4);
+}
+
+TEST_F(HttpClientTest, ABodyOverTheCapFailsAndIsNotReadOn) {
+  HttpTimeouts t = CurrentHttpTimeouts();
+  t.maxBodyBytes = 1u << 20;
+  SetHttpTimeouts(t);
+  RawReply endless;
+  endless.bytes = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+  endless.endless = true;
+  RawHttpServer server(Always(endless));
+  EXPECT_FALSE(Get(server.Url("/")).completed);
+
+  RawHttpServer announced(Always(Raw("HTTP/1.1 200 OK\r\nContent-Length: 3000000000\r\n\r\nabc")));
+  EXPECT_FALSE(Get(announced.Url("/")).completed);
+
+  // Exactly at the cap is still a page.
+  auto full = std::make_shared<std::string>(1u << 20, 'y');
+  RawReply atCap;
+  atCap.bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(full->size()) + "\r\n\r\n";
+  atCap.tail = full;
+  RawHttpServer exact(Always(atCap));
+  const HttpResponse r = Get(exact.Url("/"));
+  EXPECT_TRUE(r.completed);
+  EXPECT_EQ(r.body.size(), full->size());
+}
+
 }  // namespace
 }  // namespace sarvoke

@@ -4,7 +4,8 @@
 //
 // Unlike HttpFetch it sends none of the program's cookies and no header lines of its own beyond what the
 // platform always sends (Host, User-Agent, Accept), and it converts nothing. Redirects are followed (at
-// most 10); the give-up times are those of the HTTP stack (15 s without a connection, 30 s without a byte).
+// most 10); the limits are those of the HTTP stack (15 s without a connection, 30 s without a byte, 60 s
+// in all, 32 MB of body).
 #pragma once
 
 #include "text/text.h"

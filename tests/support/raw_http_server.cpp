@@ -204,6 +204,16 @@ void RawHttpServer::Serve(int fd) {
     if (reply.stall) {
       while (readable(-1) && ::recv(fd, buf, sizeof buf, 0) > 0) {
       }
+    } else if (reply.dripMs > 0) {
+      for (std::size_t i = 0; i < reply.bytes.size() && !stopping_; ++i) {
+        if (!SendAll(fd, reply.bytes.data() + i, 1)) break;
+        ::usleep(static_cast<useconds_t>(reply.dripMs) * 1000);
+      }
+    } else if (reply.endless) {
+      const std::string filler(65536, 'x');
+      if (SendAll(fd, reply.bytes.data(), reply.bytes.size()))
+        while (!stopping_ && SendAll(fd, filler.data(), filler.size())) {
+        }
     } else if (SendAll(fd, reply.bytes.data(), reply.bytes.size()) &&
                (!reply.tail || SendAll(fd, reply.tail->data(), reply.tail->size()))) {
       // Let the client read everything before the connection goes: close only once it has left or after

@@ -43,6 +43,8 @@ struct RawReply {
   std::string bytes;                        // sent as they are
   std::shared_ptr<const std::string> tail;  // sent behind `bytes` (a large body without a copy)
   bool stall = false;                       // send nothing, keep the connection open until the client leaves
+  int dripMs = 0;                           // send `bytes` one byte at a time, this many milliseconds apart
+  bool endless = false;                     // behind `bytes`, send filler for as long as the client reads
 };
 
 // A reply with the status line, the header lines, "Content-Length" and "Connection: close", then the body.
