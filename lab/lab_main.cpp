@@ -21,6 +21,9 @@ void Usage(std::FILE* to) {
       "                   [--catalogue FILE] [--changed-shape] [--no-hits] [--never-answer]\n"
       "Serves the web search engine, the publisher's site and the share site on 127.0.0.1 and writes an\n"
       "endpoints file for them (printed to standard output as well). Ports default to free ones.\n"
+      "The share site serves share pages (/share/link), sharers' pages and share lists (/share/home,\n"
+      "/share/homerecord) and the files (/file/SHAREID); the catalogue's kind column marks shares that are\n"
+      "taken down (dead) or behind an extraction code (password).\n"
       "  --changed-shape  results pages of a changed shape that only the publisher's pattern file matches\n"
       "  --no-hits        every results page is empty\n"
       "  --never-answer   every service accepts connections and never answers\n",

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include "share_site.h"
+
 namespace sarvoke::lab {
 namespace {
 
@@ -78,7 +80,8 @@ std::vector<Share> LoadCatalogue(const std::string& path) {
     std::stringstream ss(line);
     for (std::string field; std::getline(ss, field, '\t');) f.push_back(field);
     if (f.size() < 7) continue;
-    shares.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
+    shares.push_back(
+        {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f.size() > 7 && !f[7].empty() ? f[7] : "public"});
   }
   return shares;
 }
@@ -238,6 +241,9 @@ struct LabServer::Impl {
       Record("publisher", req);
       res.set_content(PatternFile(changedShape), "text/plain; charset=utf-8");
     });
+    AddShareSiteRoutes(
+        share.server, catalogue, [this] { return Host(share.port); },
+        [this](const httplib::Request& req) { Record("share", req); });
     for (Service* s : {&search, &publisher, &share}) {
       s->server.set_error_handler([this, s](const httplib::Request& req, httplib::Response& res) {
         if (res.status == 404) Record(s->name, req);
@@ -301,6 +307,7 @@ int LabServer::ShareSitePort() const { return impl_->share.port; }
 std::string LabServer::SearchEngineHost() const { return impl_->Host(impl_->search.port); }
 std::string LabServer::PublisherHost() const { return impl_->Host(impl_->publisher.port); }
 std::string LabServer::ShareSiteDomain() const { return impl_->Host(impl_->share.port); }
+const std::vector<Share>& LabServer::Catalogue() const { return impl_->catalogue; }
 
 std::string LabServer::EndpointsFileText() const {
   return "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +

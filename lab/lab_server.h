@@ -7,8 +7,9 @@
 //   ... the program runs against it ...
 //   lab.Requests("search")              // what the web search engine was asked
 //
-// Services so far: the web search engine ("/s", results pages built from the share catalogue) and the
-// publisher's site ("/rj/bd.txt", the current results-page pattern). The share site has its own port.
+// Services so far: the web search engine ("/s", results pages built from the share catalogue), the
+// publisher's site ("/rj/bd.txt", the current results-page pattern) and, on its own port, the share site
+// ("/share/link", "/share/home", "/share/homerecord", "/file/SHAREID"; see share_site.h).
 // Everything it serves is UTF-8.
 #pragma once
 
@@ -23,9 +24,13 @@ namespace sarvoke::lab {
 // One share of the catalogue (UTF-8 texts).
 struct Share {
   std::string shareId, userKey, sharer, fileName, size, shareTime, downloads;
+  // How the share site treats it: "public", "dead" (taken down), "password" (private, behind an
+  // extraction code) or "reordered" (public; its share-list record has its keys in another order).
+  // The search engine lists every kind.
+  std::string kind = "public";
 };
 
-// The catalogue file: tab-separated lines, "#" starts a comment line.
+// The catalogue file: tab-separated lines, "#" starts a comment line; the kind column may be left out.
 std::vector<Share> LoadCatalogue(const std::string& path);
 
 struct LabOptions {
@@ -83,6 +88,9 @@ class LabServer {
   std::string SearchEngineHost() const;
   std::string PublisherHost() const;
   std::string ShareSiteDomain() const;
+
+  // The shares the services are built from.
+  const std::vector<Share>& Catalogue() const;
 
   // The endpoints file text for these services, and writing it.
   std::string EndpointsFileText() const;
