@@ -1,8 +1,13 @@
 #include "app/app.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -235,6 +240,79 @@ TEST(WindowModel, ChangesFromWorkerThreadsReachTheView) {
   const auto before = changed.size();
   app->window.SetText("滚动条", "after exit");
   EXPECT_EQ(changed.size(), before);
+}
+
+}  // namespace
+}  // namespace sarvoke
+
+namespace sarvoke {
+namespace {
+
+Bytes ReadBack(const std::string& path) {
+  Bytes b;
+  ReadWholeFile(path, b);
+  return b;
+}
+
+// A settings file that is not a regular file or is too large is refused with a message, without
+// hanging or reading it into memory; the window starts from the defaults and leaves the file alone.
+TEST(Settings, SpecialAndHugeFilesAreRefusedAndLeftAlone) {
+  struct Row {
+    const char* label;
+    std::function<void(const std::string& path)> make;
+    const char* says;
+  } rows[] = {
+      {"a pipe nobody writes to", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, "不是普通文件"},
+      {"a device without end", [](const std::string& p) { symlink("/dev/zero", p.c_str()); }, "不是普通文件"},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "不是普通文件"},
+      {"40 MB of line breaks", [](const std::string& p) { WriteWholeFile(p, std::string(40u << 20, '\n')); },
+       "超过 1 MB"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RunDirectory dir;
+    r.make(dir.Settings());
+    auto app = CreateApp(dir.path);
+    auto view = AttachHeadlessView(app->window);
+    app->window.Fire(Text(kMainWindow), Event::Created);
+    const auto messages = RecordedMessages(*view);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(r.says), Text::npos) << AnsiToUtf8(messages[0]);
+    EXPECT_NE(messages[0].find(Utf8ToAnsiText(dir.Settings())), Text::npos);
+    EXPECT_EQ(app->window.GetText("编辑框2"), kDefaultBlockedWords);
+    EXPECT_EQ(app->window.GetSelected("组合框1"), kDefaultPageSizeIndex);
+    const auto before = std::filesystem::symlink_status(dir.Settings()).type();
+    app->window.SetText("编辑框1", "x");
+    app->window.Fire(Text(kMainWindow), Event::Destroying);
+    EXPECT_EQ(std::filesystem::symlink_status(dir.Settings()).type(), before);
+    if (before == std::filesystem::file_type::regular)
+      EXPECT_EQ(std::filesystem::file_size(dir.Settings()), 40u << 20);
+  }
+}
+
+// The file is written whole beside itself and renamed over: a write that fails half-way (here the disk
+// "fills" at 16 bytes) leaves the old file as it was, and no scrap behind.
+TEST(Settings, AFailedWriteLeavesTheOldFile) {
+  RunDirectory dir;
+  const Text old = "[配置]\r\n关键词=old\r\n";
+  ASSERT_TRUE(WriteWholeFile(dir.Settings(), old));
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 16;
+  setrlimit(RLIMIT_FSIZE, &small);
+  WindowModel w;
+  w.SetText("编辑框1", "a much longer search word than sixteen bytes");
+  SaveSettings(w, dir.path);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(TextFromBytes(ReadBack(dir.Settings())), old);
+  EXPECT_EQ(
+      std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 1);
+  // And when it can be written, the whole new file stands there.
+  SaveSettings(w, dir.path);
+  EXPECT_NE(TextFromBytes(ReadBack(dir.Settings())).find("a much longer"), Text::npos);
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ void WindowCreated(App& app) {
   WindowModel& w = app.window;
   AttachSkin(w, kWindowSkin);
   for (const char* b : {"按钮2", "按钮3", "按钮4", "按钮5", "按钮6", "按钮7"}) w.SetDisabled(b, true);
-  LoadSettings(w, app.runDirectory);
+  const Text problem = LoadSettings(w, app.runDirectory);
+  if (!problem.empty()) w.MessageBox(problem);
 }
 
 void WindowClosing(App& app) { SaveSettings(app.window, app.runDirectory); }

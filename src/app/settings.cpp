@@ -10,9 +10,11 @@ std::string SettingsFilePath(const std::string& runDirectory) {
   return runDirectory + "/" + AnsiToUtf8("Sarvoke配置.ini");
 }
 
-void LoadSettings(WindowModel& window, const std::string& runDirectory) {
-  const std::string file = SettingsFilePath(runDirectory);
-  auto read = [&](std::string_view key) { return ReadIniValue(file, kSettingsSection, key); };
+Text LoadSettings(WindowModel& window, const std::string& runDirectory) {
+  const std::string path = SettingsFilePath(runDirectory);
+  IniFile file;
+  const SmallFileRead status = LoadIniFile(path, file);
+  auto read = [&](std::string_view key) { return IniValue(file, kSettingsSection, key); };
   window.SetText("编辑框1", read(kKeySearchWord));
   window.SetText("编辑框2", read(kKeyBlockedWords));
   window.SetSelected("组合框1", TextToInt(read(kKeyPageSize)));
@@ -20,6 +22,20 @@ void LoadSettings(WindowModel& window, const std::string& runDirectory) {
   window.SetText("编辑框2", blocked.empty() ? Text(kDefaultBlockedWords) : blocked);
   const Text size = read(kKeyPageSize);
   window.SetSelected("组合框1", size.empty() ? kDefaultPageSizeIndex : TextToInt(size));
+  const Text name = "设置文件“" + Utf8ToAnsiText(path) + "”";
+  const Text after = "，本次使用默认设置，也不会改写它。";
+  switch (status) {
+    case SmallFileRead::Ok:
+    case SmallFileRead::Missing:
+      return Text();
+    case SmallFileRead::NotRegular:
+      return name + "不是普通文件" + after;
+    case SmallFileRead::TooLarge:
+      return name + "超过 1 MB" + after;
+    case SmallFileRead::Unreadable:
+      break;
+  }
+  return name + "无法读取" + after;
 }
 
 Text SettingsValueForFile(const Text& text) {
@@ -37,10 +53,15 @@ Text SettingsValueForFile(const Text& text) {
 }
 
 void SaveSettings(const WindowModel& window, const std::string& runDirectory) {
-  const std::string file = SettingsFilePath(runDirectory);
-  WriteIniValue(file, kSettingsSection, kKeySearchWord, SettingsValueForFile(window.GetText("编辑框1")));
-  WriteIniValue(file, kSettingsSection, kKeyBlockedWords, SettingsValueForFile(window.GetText("编辑框2")));
-  WriteIniValue(file, kSettingsSection, kKeyPageSize, std::to_string(window.GetSelected("组合框1")));
+  const std::string path = SettingsFilePath(runDirectory);
+  IniFile file;
+  const SmallFileRead status = LoadIniFile(path, file);
+  // What could not be read is not replaced by a file of three keys.
+  if (status != SmallFileRead::Ok && status != SmallFileRead::Missing) return;
+  SetIniValue(file, kSettingsSection, kKeySearchWord, SettingsValueForFile(window.GetText("编辑框1")));
+  SetIniValue(file, kSettingsSection, kKeyBlockedWords, SettingsValueForFile(window.GetText("编辑框2")));
+  SetIniValue(file, kSettingsSection, kKeyPageSize, std::to_string(window.GetSelected("组合框1")));
+  SaveIniFile(path, file);
 }
 
 }  // namespace sarvoke

@@ -17,9 +17,12 @@ inline constexpr int kDefaultPageSizeIndex = 3;  // 100 hits a page
 // The settings file's path (UTF-8) in `runDirectory`.
 std::string SettingsFilePath(const std::string& runDirectory);
 
-// Fills 编辑框1, 编辑框2 and 组合框1 from the settings file, with their defaults.
-void LoadSettings(WindowModel& window, const std::string& runDirectory);
-// Writes the three controls back, in the order search word, blocked words, page size.
+// Fills 编辑框1, 编辑框2 and 组合框1 from the settings file (read once), with their defaults. Returns ""
+// or, for a file that is not a regular file, is over 1 MB or cannot be read, a message for the user; the
+// controls then take their defaults.
+Text LoadSettings(WindowModel& window, const std::string& runDirectory);
+// Writes the three controls back, in the order search word, blocked words, page size, the file replaced
+// whole. A file that could not be read (see LoadSettings) is left as it is.
 void SaveSettings(const WindowModel& window, const std::string& runDirectory);
 
 // The value as written to the file: line breaks become spaces, and the value is quoted when the reader

@@ -189,7 +189,7 @@ class WindowModel {
   void MessageBox(const Text& message);  // blocks until dismissed; the headless view records it
   void ShowPopupMenu(const Text& menu);
   void SetClipboardText(const Text& text);  // the headless view records it
-  void LetEventsRun();  // the platform's event pump (platform/event_pump.h)
+  void LetEventsRun();                      // the platform's event pump (platform/event_pump.h)
 
   // --- the event table
   void Bind(const Text& control, Event event, EventHandler handler);

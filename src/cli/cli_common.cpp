@@ -27,11 +27,12 @@ int UsageError(const std::string& why) {
   return 2;
 }
 
-bool UseEndpointsFile(const std::string& path) {
-  bool ok = false;
-  const Endpoints e = LoadEndpointsFile(path, &ok);
-  if (ok) SetCurrentEndpoints(e);
-  return ok;
+std::string UseEndpointsFile(const std::string& path) {
+  Endpoints e;
+  const Text problem = ReadEndpointsFile(path, e);
+  if (!problem.empty()) return AnsiToUtf8(problem);
+  SetCurrentEndpoints(e);
+  return "";
 }
 
 std::shared_ptr<App> CreateHeadlessApp() {
@@ -100,15 +101,15 @@ std::string ParseSearchOptions(int argc, char** argv, SearchOptions& o) {
       return "unknown option " + a;
     }
   }
-  if (!o.endpointsFile.empty() && !UseEndpointsFile(o.endpointsFile))
-    return "cannot read the endpoints file " + o.endpointsFile;
+  if (!o.endpointsFile.empty()) return UseEndpointsFile(o.endpointsFile);
   return "";
 }
 
 bool RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word) {
   WindowModel& w = app.window;
   // The settings as the window would show them; nothing of the window's other start-up runs here.
-  LoadSettings(w, app.runDirectory);
+  const Text problem = LoadSettings(w, app.runDirectory);
+  if (!problem.empty()) w.MessageBox(problem);
   w.SetText("编辑框1", Utf8ToAnsiText(word));
   if (o.haveBlocked) w.SetText("编辑框2", Utf8ToAnsiText(o.blocked));
   if (o.sizeIndex != -2) w.SetSelected("组合框1", o.sizeIndex);

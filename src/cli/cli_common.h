@@ -12,8 +12,9 @@ namespace sarvoke {
 // Writes "sarvoke: WHY" and the usage to standard error; returns 2, the status of a usage error.
 int UsageError(const std::string& why);
 
-// Makes the endpoints file at `path` the current endpoints; false when it cannot be read.
-bool UseEndpointsFile(const std::string& path);
+// Makes the endpoints file at `path` the current endpoints; "" when it could, otherwise what is wrong with
+// it (UTF-8).
+std::string UseEndpointsFile(const std::string& path);
 
 // The program's state with the event table bound and a headless view that writes each message box to
 // standard error; the settings file is looked for in $SARVOKE_RUN_DIRECTORY or beside the program.

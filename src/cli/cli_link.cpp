@@ -37,8 +37,7 @@ std::string ParseLinkOptions(int argc, char** argv, LinkOptions& o) {
       return "unknown option " + a;
     }
   }
-  if (!o.endpointsFile.empty() && !UseEndpointsFile(o.endpointsFile))
-    return "cannot read the endpoints file " + o.endpointsFile;
+  if (!o.endpointsFile.empty()) return UseEndpointsFile(o.endpointsFile);
   return "";
 }
 

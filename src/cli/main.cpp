@@ -13,12 +13,19 @@
 #include "cli/cli_link.h"
 #include "cli/cli_search.h"
 #include "cli/cli_shares.h"
+#include "net/endpoints.h"
 #include "platform/files.h"
+#include "text/code_page.h"
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(sarvoke::CommandLineUsage(), stdout);
     return 0;
+  }
+  // A bad endpoints file named by the environment must not send anything to the built-in hosts.
+  if (const sarvoke::Text problem = sarvoke::EndpointsEnvironmentProblem(); !problem.empty() && argc >= 2) {
+    std::fprintf(stderr, "sarvoke: %s\n", sarvoke::AnsiToUtf8(problem).c_str());
+    return 2;
   }
   if (argc >= 2 && std::strcmp(argv[1], "search") == 0) return sarvoke::SearchCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "shares") == 0) return sarvoke::SharesCommand(argc - 2, argv + 2);

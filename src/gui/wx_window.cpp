@@ -7,6 +7,8 @@
 
 #include "app/app.h"
 #include "gui/main_frame.h"
+#include "gui/wx_text.h"
+#include "net/endpoints.h"
 
 namespace sarvoke {
 namespace {
@@ -29,6 +31,12 @@ class WindowApp : public wxApp {
   bool OnInit() override {
     g_unix_signal_add(SIGTERM, CloseOnSignal, nullptr);
     g_unix_signal_add(SIGINT, CloseOnSignal, nullptr);
+    // A bad endpoints file named by the environment: said before anything is fetched, and the window
+    // does not open rather than talk to hosts nobody asked for.
+    if (const Text problem = EndpointsEnvironmentProblem(); !problem.empty()) {
+      wxMessageDialog(nullptr, ToWx(problem), ToWx(kMessageBoxTitle), wxOK | wxICON_NONE).ShowModal();
+      return false;
+    }
     return OpenMainWindow(app_) != nullptr;
   }
 

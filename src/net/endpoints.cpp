@@ -1,10 +1,12 @@
 #include "net/endpoints.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "text/code_page.h"
 
 namespace sarvoke {
 
@@ -24,11 +26,22 @@ Endpoints DefaultEndpoints() {
   return e;
 }
 
-Endpoints LoadEndpointsFile(const std::string& path, bool* ok) {
-  Endpoints e = DefaultEndpoints();
-  const bool readable = FileExists(path);
-  if (ok) *ok = readable;
-  if (!readable) return e;
+Text ReadEndpointsFile(const std::string& path, Endpoints& out) {
+  out = DefaultEndpoints();
+  const Text name = "服务地址文件“" + Utf8ToAnsiText(path) + "”";
+  IniFile file;
+  switch (LoadIniFile(path, file)) {
+    case SmallFileRead::Ok:
+      break;
+    case SmallFileRead::Missing:
+      return name + "不存在。";
+    case SmallFileRead::NotRegular:
+      return name + "不是普通文件。";
+    case SmallFileRead::TooLarge:
+      return name + "超过 1 MB，不予读取。";
+    case SmallFileRead::Unreadable:
+      return name + "无法读取。";
+  }
   struct Key {
     const char* name;
     Text Endpoints::*field;
@@ -41,24 +54,61 @@ Endpoints LoadEndpointsFile(const std::string& path, bool* ok) {
       {"QqProfileHost", &Endpoints::qqProfileHost},         {"QqTimeHost", &Endpoints::qqTimeHost},
       {"StaticContentHost", &Endpoints::staticContentHost},
   };
+  Endpoints e = DefaultEndpoints();
+  int found = 0;
   for (const Key& k : keys) {
-    Text v = ReadIniValue(path, "endpoints", k.name);
-    if (!v.empty()) e.*k.field = std::move(v);
+    Text v = IniValue(file, "endpoints", k.name);
+    // A host is a name or address with an optional port: a value with a zero byte, a blank or a control
+    // character is no host (a binary file).
+    const bool host = !v.empty() && std::all_of(v.begin(), v.end(), [](char c) {
+      return static_cast<unsigned char>(c) > 0x20 && c != 0x7F;
+    });
+    if (!host) continue;
+    e.*k.field = std::move(v);
+    ++found;
   }
+  if (found == 0) return name + "中没有 [endpoints] 一节的服务地址。";
+  out = e;
+  return Text();
+}
+
+Endpoints LoadEndpointsFile(const std::string& path, bool* ok) {
+  Endpoints e;
+  const bool usable = ReadEndpointsFile(path, e).empty();
+  if (ok) *ok = usable;
   return e;
 }
 
 namespace {
 std::mutex endpointsMutex;
 
-Endpoints& Current() {
-  static Endpoints current = [] {
+struct Environment {
+  Endpoints endpoints;
+  Text problem;
+};
+
+// Read once, when the endpoints are first wanted.
+Environment& FromEnvironment() {
+  static Environment env = [] {
+    Environment e;
+    e.endpoints = DefaultEndpoints();
     const char* file = std::getenv("SARVOKE_ENDPOINTS");
-    return file && *file ? LoadEndpointsFile(file) : DefaultEndpoints();
+    if (file && *file) e.problem = ReadEndpointsFile(file, e.endpoints);
+    return e;
   }();
+  return env;
+}
+
+Endpoints& Current() {
+  static Endpoints current = FromEnvironment().endpoints;
   return current;
 }
 }  // namespace
+
+Text EndpointsEnvironmentProblem() {
+  std::lock_guard lock(endpointsMutex);
+  return FromEnvironment().problem;
+}
 
 Endpoints CurrentEndpoints() {
   std::lock_guard lock(endpointsMutex);

@@ -69,10 +69,17 @@ void FindSection(const std::vector<std::string>& lines, std::string_view section
 
 }  // namespace
 
-Text ReadIniValue(const std::string& path, std::string_view section, std::string_view key) {
+SmallFileRead LoadIniFile(const std::string& path, IniFile& out) {
   Bytes bytes;
-  if (!ReadWholeFile(path, bytes)) return Text();
-  const auto lines = SplitLines(bytes);
+  const SmallFileRead status = ReadSmallFile(path, kIniFileLimit, bytes);
+  out = ParseIniFile(bytes);
+  return status;
+}
+
+IniFile ParseIniFile(const Bytes& bytes) { return IniFile{SplitLines(bytes)}; }
+
+Text IniValue(const IniFile& file, std::string_view section, std::string_view key) {
+  const auto& lines = file.lines;
   std::size_t first, last;
   FindSection(lines, section, first, last);
   if (first == std::string::npos) return Text();
@@ -89,34 +96,48 @@ Text ReadIniValue(const std::string& path, std::string_view section, std::string
   return Text();
 }
 
-bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
-                   std::string_view value) {
-  Bytes bytes;
-  ReadWholeFile(path, bytes);
-  auto lines = SplitLines(bytes);
+void SetIniValue(IniFile& file, std::string_view section, std::string_view key, std::string_view value) {
+  auto& lines = file.lines;
   const std::string entry = std::string(key) + "=" + std::string(value);
   std::size_t first, last;
   FindSection(lines, section, first, last);
   if (first == std::string::npos) {
     lines.push_back("[" + std::string(section) + "]");
     lines.push_back(entry);
-  } else {
-    bool replaced = false;
-    std::size_t lastContent = first;  // insert behind the section's last non-empty line
-    for (std::size_t i = first; i < last; ++i) {
-      std::string_view k, v;
-      if (KeyOf(lines[i], k, v) && SameName(k, key)) {
-        lines[i] = entry;
-        replaced = true;
-        break;
-      }
-      if (!TrimSpacesTabs(lines[i]).empty()) lastContent = i + 1;
-    }
-    if (!replaced) lines.insert(lines.begin() + lastContent, entry);
+    return;
   }
+  std::size_t lastContent = first;  // insert behind the section's last non-empty line
+  for (std::size_t i = first; i < last; ++i) {
+    std::string_view k, v;
+    if (KeyOf(lines[i], k, v) && SameName(k, key)) {
+      lines[i] = entry;
+      return;
+    }
+    if (!TrimSpacesTabs(lines[i]).empty()) lastContent = i + 1;
+  }
+  lines.insert(lines.begin() + lastContent, entry);
+}
+
+bool SaveIniFile(const std::string& path, const IniFile& file) {
   std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
+  for (const auto& l : file.lines) out += l + "\r\n";
   return WriteWholeFile(path, out);
+}
+
+Text ReadIniValue(const std::string& path, std::string_view section, std::string_view key) {
+  IniFile file;
+  LoadIniFile(path, file);
+  return IniValue(file, section, key);
+}
+
+bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
+                   std::string_view value) {
+  IniFile file;
+  const SmallFileRead status = LoadIniFile(path, file);
+  // A file that could not be read whole is not replaced by one made of nothing but this value.
+  if (status != SmallFileRead::Ok && status != SmallFileRead::Missing) return false;
+  SetIniValue(file, section, key, value);
+  return SaveIniFile(path, file);
 }
 
 }  // namespace sarvoke

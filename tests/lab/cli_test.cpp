@@ -35,10 +35,10 @@ class CommandLine : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
-  ProcessResult Sarvoke(const std::string& args) {
+  ProcessResult Sarvoke(const std::string& args, const std::string& environment = "") {
     const std::string err = dir + "/stderr";
-    const std::string command =
-        "SARVOKE_RUN_DIRECTORY='" + dir + "' '" SARVOKE_PROGRAM "' " + args + " 2>'" + err + "'";
+    const std::string command = environment + " SARVOKE_RUN_DIRECTORY='" + dir + "' '" SARVOKE_PROGRAM "' " +
+                                args + " 2>'" + err + "'";
     ProcessResult r;
     FILE* p = popen(command.c_str(), "r");
     char buffer[4096];
@@ -175,6 +175,24 @@ TEST_F(CommandLine, SharesListsTheSharersOtherFiles) {
   const ProcessResult noRow = Sarvoke("shares --endpoints " + endpoints + " 9 流浪地球");
   EXPECT_EQ(noRow.status, 1);
   EXPECT_EQ(noRow.err, "请先选择一个文件。\n");
+}
+
+// A bad endpoints file stops the command before anything is fetched, naming the file and the fault.
+TEST_F(CommandLine, ABadEndpointsFileIsRefused) {
+  const std::string empty = dir + "/empty.ini";
+  std::ofstream(empty).close();
+  for (const std::string& args :
+       {"search --endpoints " + empty + " setup", "search --endpoints " + dir + "/none x"}) {
+    SCOPED_TRACE(args);
+    const ProcessResult r = Sarvoke(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("服务地址文件"), std::string::npos) << r.err;
+  }
+  const ProcessResult env = Sarvoke("search setup", "SARVOKE_ENDPOINTS='" + empty + "'");
+  EXPECT_EQ(env.status, 2);
+  EXPECT_EQ(env.err, "sarvoke: 服务地址文件“" + empty + "”中没有 [endpoints] 一节的服务地址。\n");
+  EXPECT_TRUE(lab.Requests().empty());
 }
 
 }  // namespace
