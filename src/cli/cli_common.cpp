@@ -38,9 +38,31 @@ std::string UseEndpointsFile(const std::string& path) {
 std::shared_ptr<App> CreateHeadlessApp() {
   const char* runDir = std::getenv("SARVOKE_RUN_DIRECTORY");
   auto app = CreateApp(runDir && *runDir ? runDir : ProgramDirectory());
-  AttachHeadlessView(app->window,
-                     [](const Text& message) { std::fprintf(stderr, "%s\n", AnsiToUtf8(message).c_str()); });
+  AttachHeadlessView(app->window, [](const Text& message) {
+    std::fprintf(stderr, "%s\n", TerminalSafe(AnsiToUtf8(message), true).c_str());
+  });
   return app;
+}
+
+std::string TerminalSafe(std::string_view utf8, bool lineBreaks) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (lineBreaks && b == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+    if (lineBreaks && b == '\n') {
+      out.push_back('\n');
+    } else if (b < 0x20 || b == 0x7F) {
+      out.push_back(' ');
+    } else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      out.push_back(' ');  // a C1 control, such as the one-character CSI
+      ++i;
+    } else {
+      out.push_back(utf8[i]);
+    }
+  }
+  return out;
 }
 
 int PrintResultRows(App& app, bool withUrls) {
@@ -49,10 +71,10 @@ int PrintResultRows(App& app, bool withUrls) {
     std::string line;
     for (std::size_t c = 0; c < rows[r].size(); ++c) {
       if (c) line += '\t';
-      line += AnsiToUtf8(rows[r][c]);
+      line += TerminalSafe(AnsiToUtf8(rows[r][c]));
     }
     if (withUrls && HasRecordAt(app, static_cast<int>(r)))
-      line += '\t' + AnsiToUtf8(ShareUrlOfRow(app, static_cast<int>(r)));
+      line += '\t' + TerminalSafe(AnsiToUtf8(ShareUrlOfRow(app, static_cast<int>(r))));
     std::printf("%s\n", line.c_str());
   }
   std::fflush(stdout);
@@ -105,7 +127,7 @@ std::string ParseSearchOptions(int argc, char** argv, SearchOptions& o) {
   return "";
 }
 
-bool RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word) {
+int RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word) {
   WindowModel& w = app.window;
   // The settings as the window would show them; nothing of the window's other start-up runs here.
   const Text problem = LoadSettings(w, app.runDirectory);
@@ -120,7 +142,8 @@ bool RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word
     app.search.page = o.page - 1;
     w.Fire("按钮2", Event::Clicked);
   }
-  return w.RowCount("超级列表框1") > 0;
+  if (w.RowCount("超级列表框1") > 0) return 0;
+  return app.search.pageFetchFailed ? 3 : 1;
 }
 
 }  // namespace sarvoke

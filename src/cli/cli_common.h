@@ -20,6 +20,11 @@ std::string UseEndpointsFile(const std::string& path);
 // standard error; the settings file is looked for in $SARVOKE_RUN_DIRECTORY or beside the program.
 std::shared_ptr<App> CreateHeadlessApp();
 
+// `utf8` fit for a terminal: control characters (tabs, CR, ESC and the rest) become spaces, so that a
+// field from the web can neither break the columns nor send the terminal escapes; with `lineBreaks`
+// a CR LF or LF stays a line break (messages).
+std::string TerminalSafe(std::string_view utf8, bool lineBreaks = false);
+
 // Writes every row of the result list as one line of tab-separated UTF-8 fields; with `withUrls` each
 // line ends with the row's share page address. Returns the number of rows.
 int PrintResultRows(App& app, bool withUrls);
@@ -39,7 +44,8 @@ struct SearchOptions {
 };
 std::string ParseSearchOptions(int argc, char** argv, SearchOptions& out);
 
-// Types the word into the search box as the options say and runs the search; true when rows were listed.
-bool RunHeadlessSearch(App& app, const SearchOptions& options, const std::string& word);
+// Types the word into the search box as the options say and runs the search. Returns 0 when rows were
+// listed, 1 when nothing was found, 3 when the results page could not be fetched.
+int RunHeadlessSearch(App& app, const SearchOptions& options, const std::string& word);
 
 }  // namespace sarvoke

@@ -45,10 +45,10 @@ std::string ParseLinkOptions(int argc, char** argv, LinkOptions& o) {
 int PrintConverted(const Text& link, int kind) {
   const Text out = kind == Plain ? link : ConvertLink(link, kind);
   if (out.empty() || out == kConversionFailed) {
-    std::fprintf(stderr, "%s\n", AnsiToUtf8(out.empty() ? Text(kNoDirectLink) : out).c_str());
+    std::fprintf(stderr, "%s\n", TerminalSafe(AnsiToUtf8(out.empty() ? Text(kNoDirectLink) : out)).c_str());
     return 1;
   }
-  std::printf("%s\n", AnsiToUtf8(out).c_str());
+  std::printf("%s\n", TerminalSafe(AnsiToUtf8(out)).c_str());
   return 0;
 }
 
@@ -64,7 +64,7 @@ int LinkCommand(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", AnsiToUtf8(out).c_str());
     return 1;
   }
-  std::printf("%s\n", AnsiToUtf8(out).c_str());
+  std::printf("%s\n", TerminalSafe(AnsiToUtf8(out)).c_str());
   return 0;
 }
 

@@ -25,12 +25,14 @@ const char* CommandLineUsage() {
       u8"        --urls           a sixth field: the row's share page address, for dlink\n"
       u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini beside\n"
       u8"        the program; the command never writes it.\n"
-      u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error.\n"
+      u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error, 3 the results page\n"
+      u8"        could not be fetched (no connection, no answer, an error page).\n"
       u8"\n"
       u8"shares  searches for WORD as search does, then picks \"搜索该用户分享的其他文件\" on row ROW (0 is\n"
       u8"        the first) and prints the sharer's shares in the same form: file name, an empty size,\n"
       u8"        sharer, share time, download count (and with --urls the share page address).\n"
-      u8"        Exit status: 0 shares were listed, 1 a message was shown instead, 2 usage error.\n"
+      u8"        Exit status: 0 shares were listed, 1 a message was shown instead, 2 usage error, 3 the\n"
+      u8"        results page could not be fetched.\n"
       u8"\n"
       u8"link    prints TEXT (an address, or a thunder://, Flashget:// or qqdl:// link) in the form --to\n"
       u8"        names (plain when left out). Exit status: 0 printed, 1 \"转换失败\", 2 usage error.\n"
@@ -50,10 +52,10 @@ int SearchCommand(int argc, char** argv) {
   if (o.words.empty()) return UsageError("no search word");
   if (o.words.size() > 1) return UsageError("one search word only (quote a word with spaces)");
   auto app = CreateHeadlessApp();
-  RunHeadlessSearch(*app, o, o.words[0]);
-  const bool listed = PrintResultRows(*app, o.urls) > 0;
+  const int status = RunHeadlessSearch(*app, o, o.words[0]);
+  if (status == 0) PrintResultRows(*app, o.urls);
   ProgramExit(*app);
-  return listed ? 0 : 1;
+  return status;
 }
 
 }  // namespace sarvoke

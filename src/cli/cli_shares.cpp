@@ -18,8 +18,9 @@ int SharesCommand(int argc, char** argv) {
   const int row = std::atoi(rowText.c_str());
 
   auto app = CreateHeadlessApp();
-  int status = 1;
-  if (RunHeadlessSearch(*app, o, o.words[1])) {
+  int status = RunHeadlessSearch(*app, o, o.words[1]);
+  if (status == 0) {
+    status = 1;
     // The row is chosen as a click would choose it; a row the list does not have is no choice at all.
     app->window.SetSelected("超级列表框1", row);
     app->window.Fire(Text(kMenuOtherShares), Event::MenuSelected);

@@ -32,6 +32,7 @@ bool BodyDeclaresUtf8(const Bytes& body) {
 }
 
 Bytes Fetch(const Text& url, const HttpFetchArgs& a, int followed) {
+  if (a.status) *a.status = 0;
   Text scratchReturned, scratchExtra, scratchLocation, scratchRaw;
   Bytes scratchPost;
   Text& returnedCookies = a.returnedCookies ? *a.returnedCookies : scratchReturned;
@@ -81,6 +82,7 @@ Bytes Fetch(const Text& url, const HttpFetchArgs& a, int followed) {
   Bytes body;
   rawHeaders.assign(kRawHeaderBuffer, ' ');
   if (response.completed) {
+    if (a.status) *a.status = response.status;
     body = std::move(response.body);
     // The header text and its terminating zero must fit the buffer; else the query fails.
     Text& text = response.rawHeaders;
@@ -100,7 +102,10 @@ Bytes Fetch(const Text& url, const HttpFetchArgs& a, int followed) {
   if (location.empty()) location = rawHeaders;
 
   if (TextBetween(rawHeaders, "HTTP/1.1 ", " Moved") == "301") {
-    if (followed == kMaxFollowed301) return {};
+    if (followed == kMaxFollowed301) {
+      if (a.status) *a.status = 0;
+      return {};
+    }
     const Text next = location + UrlObjectPath(url);
     location.clear();
     return Fetch(next, a, followed + 1);
@@ -116,6 +121,7 @@ Bytes HttpFetch(const Text& url, const HttpFetchArgs& args) {
   try {
     return Fetch(url, args, 0);
   } catch (...) {  // out of memory: the call fails as any other
+    if (args.status) *args.status = 0;
     return {};
   }
 }

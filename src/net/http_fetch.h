@@ -35,6 +35,7 @@ struct HttpFetchArgs {
   Bytes* postBytes = nullptr;       // in/out: the POST body; filled from `postText` when empty
   std::optional<Text> proxy;        // host:port, used for http addresses
   Text* rawHeaders = nullptr;       // out: the status line and the header lines, CR LF separated
+  int* status = nullptr;            // out: the final response's status code; 0 when none was read whole
 };
 
 // The response body (code page 936 when it was found to be UTF-8), or empty Bytes on failure.

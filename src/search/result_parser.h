@@ -17,6 +17,9 @@ inline constexpr std::string_view kResultPattern =
 // Put in front of the name of a hit whose size occurs three or more times on one page.
 inline constexpr std::string_view kSuspiciousMark = "【可疑文件】";
 
+// Said instead when the results page could not be fetched at all.
+inline constexpr std::string_view kSearchFetchFailedMessage = "连接搜索服务器失败，请检查网络后再试。";
+
 inline constexpr std::string_view kNoResultMessage =
     "找不到相关文件，请重新输入搜索词，此问题也可能是您首次进行搜索才导致的，请再次点击搜索按钮尝试。";
 

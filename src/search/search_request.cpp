@@ -72,7 +72,18 @@ void RunSearch(App& app) {
   const Text word = UrlEncode(w.GetText("编辑框1"), true, true);
   const Text suffix = BlockedWordsQuery(w.GetText("编辑框2"));
   const Text address = SearchAddress(CurrentEndpoints(), s.page, word, suffix, pageSize);
-  s.pageText = TextFromBytes(HttpFetch(address));
+  int status = 0;
+  s.pageText = TextFromBytes(HttpFetch(address, {.status = &status}));
+  s.pageFetchFailed = status < 200 || status > 299;
+  if (s.pageFetchFailed) {
+    // No page came (no connection, no answer, an error status, a limit): that is no sign of a changed
+    // page, so the pattern file is not asked for, and the user hears of the network, not of the words.
+    s.hits.clear();
+    s.pageText.clear();
+    w.DeleteAllRows("超级列表框1");
+    w.MessageBox(Text(kSearchFetchFailedMessage));
+    return;
+  }
   ParseResultsPage(app);
 }
 

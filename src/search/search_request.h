@@ -26,7 +26,8 @@ Text BlockedWordsQuery(const Text& text);
 Text SearchAddress(const Endpoints& endpoints, int page, const Text& encodedWord, const Text& blockedSuffix,
                    const Text& pageSize);
 
-// Builds the address for the current page from the window, fetches it into pageText and parses it.
+// Builds the address for the current page from the window, fetches it into pageText and parses it; a
+// page that cannot be fetched empties the list and says so.
 void RunSearch(App& app);
 
 }  // namespace sarvoke

@@ -33,6 +33,7 @@ enum class ListMode { Hits = 0, UserShares = 1 };
 struct SearchState {
   int page = 0;  // the current results page, 1-based once a search was made
   Text pageText;
+  bool pageFetchFailed = false;  // the last results page could not be fetched at all
   std::vector<SearchHit> hits;
   ListMode listMode = ListMode::Hits;
   std::vector<UserShare> userShares;

@@ -9,6 +9,7 @@
 
 #include "lab_server.h"
 #include "share_site.h"
+#include "support/recording_http_server.h"
 
 namespace {
 
@@ -193,6 +194,38 @@ TEST_F(CommandLine, ABadEndpointsFileIsRefused) {
   EXPECT_EQ(env.status, 2);
   EXPECT_EQ(env.err, "sarvoke: 服务地址文件“" + empty + "”中没有 [endpoints] 一节的服务地址。\n");
   EXPECT_TRUE(lab.Requests().empty());
+}
+
+// A field of a results page may hold anything: a tab, a CR or an escape sequence would break the columns
+// or reach the terminal. They come out as spaces.
+TEST_F(CommandLine, ControlCharactersInFieldsArePrintedAsSpaces) {
+  sarvoke::RecordingHttpServer engine;
+  const std::string line =
+      "<a data-click=\"{'F':'1'}\"  href=\"http://pan/share/link?shareid=1&uk=2\"   target=\"_blank\" "
+      ">x</a></h3>"
+      "     <font size=-1>文件名:a\tb\x1b]0;owned\x07\x1b[2J.txt 文件大小:1K 分享者:s\r\x9bx 分享时间:t "
+      "下载次数:9"
+      "</font>\n";
+  engine.Route("/s", {200, {{"Content-Type", "text/html; charset=utf-8"}}, line});
+  const std::string ini = dir + "/engine.ini";
+  std::ofstream(ini) << "[endpoints]\nSearchEngineHost=127.0.0.1:" << engine.Port()
+                     << "\nPublisherHost=127.0.0.1:1\n";
+  const ProcessResult r = Sarvoke("search --endpoints " + ini + " x");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "a b ]0;owned  [2J.txt\t1K\ts ?x\tt\t9\n");  // a byte that is no UTF-8 reads as "?"
+}
+
+// No page at all is not "nothing found": another message and status 3, and no pattern file asked for.
+TEST_F(CommandLine, AnUnreachableSearchEngineIsStatusThree) {
+  const std::string ini = dir + "/down.ini";
+  std::ofstream(ini) << "[endpoints]\nSearchEngineHost=127.0.0.1:1\nPublisherHost=" << lab.PublisherHost()
+                     << "\n";
+  const ProcessResult r = Sarvoke("search --endpoints " + ini + " setup");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "连接搜索服务器失败，请检查网络后再试。\n");
+  EXPECT_TRUE(lab.Requests("publisher").empty());
+  EXPECT_NE(Sarvoke("--help").out.find("3 the results page"), std::string::npos);
 }
 
 }  // namespace

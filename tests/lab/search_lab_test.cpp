@@ -136,14 +136,26 @@ TEST_F(SearchLab, AChangedPageIsReadWithThePublishersPattern) {
   EXPECT_EQ(lab.Requests("publisher").size(), 2u);
 }
 
-TEST_F(SearchLab, AFailedFetchShowsTheNoResultMessage) {
+TEST_F(SearchLab, AFailedFetchSaysSoAndAsksForNoPattern) {
   Search("setup");
   ASSERT_EQ(Rows().size(), 4u);
   lab.Stop();
+  lab.ClearRequests();
   Search("setup");
   EXPECT_TRUE(Rows().empty());
   EXPECT_TRUE(app->search.hits.empty());
-  EXPECT_EQ(Messages(), std::vector<Text>{Text(kNoResultMessage)});
+  EXPECT_EQ(Messages(), std::vector<Text>{Text(kSearchFetchFailedMessage)});
+  EXPECT_TRUE(lab.Requests("publisher").empty());
+}
+
+// An error page is no results page.
+TEST_F(SearchLab, AnErrorStatusIsAFailedFetch) {
+  Endpoints e = CurrentEndpoints();
+  e.searchEngineHost = lab.ShareSiteDomain();  // it has no "/s": 404
+  SetCurrentEndpoints(e);
+  Search("setup");
+  EXPECT_EQ(Messages(), std::vector<Text>{Text(kSearchFetchFailedMessage)});
+  EXPECT_TRUE(lab.Requests("publisher").empty());
 }
 
 }  // namespace
@@ -153,8 +165,8 @@ namespace sarvoke {
 namespace {
 
 // Services that accept and never answer: the search gives up (after the give-up time, shortened here)
-// and says it found nothing, instead of waiting for ever.
-TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNoResultMessage) {
+// and says that the server could not be reached, instead of waiting for ever.
+TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNetworkMessage) {
   lab::LabOptions options;
   options.neverAnswer = true;
   lab::LabServer lab(options);
@@ -170,7 +182,7 @@ TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNoResultMessage) {
   app->window.SetText("编辑框1", "setup");
   app->window.Fire("编辑框1", Event::KeyPressed, 13);
   EXPECT_EQ(app->window.RowCount("超级列表框1"), 0);
-  EXPECT_EQ(RecordedMessages(*view), std::vector<Text>{Text(kNoResultMessage)});
+  EXPECT_EQ(RecordedMessages(*view), std::vector<Text>{Text(kSearchFetchFailedMessage)});
   SetHttpTimeouts(saved);
   ProgramExit(*app);
   std::filesystem::remove_all(runDir);
