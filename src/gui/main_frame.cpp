@@ -344,6 +344,10 @@ int InputBlocker::FilterEvent(wxEvent& event) {
   if (!frame_->BlocksInput() || !IsUserInput(event.GetEventType())) return Event_Skip;
   wxWindow* w = wxDynamicCast(event.GetEventObject(), wxWindow);
   if (!w || wxGetTopLevelParent(w) != frame_) return Event_Skip;
+  // Esc gives up the wait: the handler sees its transfer fail and ends as it does for any failure.
+  if (event.GetEventType() == wxEVT_KEY_DOWN || event.GetEventType() == wxEVT_CHAR_HOOK) {
+    if (static_cast<wxKeyEvent&>(event).GetKeyCode() == WXK_ESCAPE) CancelPendingWaits();
+  }
   return Event_Processed;
 }
 
@@ -892,9 +896,11 @@ void MainFrame::RunHandler(const Text& control, Event event, int arg) {
     return;
   }
   ++handlerDepth_;
-  busyText_ = IsSearchControl(control) ? Text("正在搜索…") : Text("正在联网，请稍候…");
+  ClearWaitCancel();
+  busyText_ = (IsSearchControl(control) ? Text("正在搜索…") : Text("正在联网，请稍候…")) + "（按 Esc 取消）";
   Model().Fire(control, event, arg);
   --handlerDepth_;
+  ClearWaitCancel();
   EndBusy();
   while (!deferred_.empty() && handlerDepth_ == 0 && !shutDown_) {
     const Deferred next = deferred_.front();
@@ -1002,8 +1008,10 @@ void MainFrame::ShowMenu(const Text& menuName) {
 
 void MainFrame::OnClose(wxCloseEvent& e) {
   if (handlerDepth_ > 0 && e.CanVeto()) {
-    // Closing under a waiting handler would pull the window from under it: close when it is done.
+    // Closing under a waiting handler would pull the window from under it: its wait is given up, and
+    // the window closes as soon as the handler has ended.
     closeRequested_ = true;
+    CancelPendingWaits();
     e.Veto();
     return;
   }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "platform/files.h"
 #include "gui/web_view_module.h"
+#include "platform/files.h"
 
 namespace sarvoke {
 

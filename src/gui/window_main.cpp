@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
 #include "gui/wx_window.h"
+#include "platform/files.h"
 
 int main(int argc, char** argv) {
   std::string runDirectory = sarvoke::ProgramDirectory();

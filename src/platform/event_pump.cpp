@@ -1,5 +1,6 @@
 #include "platform/event_pump.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -10,7 +11,17 @@ std::mutex pumpMutex;
 std::shared_ptr<std::function<void()>> pump;
 std::thread::id pumpThread;
 thread_local bool pumping = false;  // a pump that itself waits must not re-enter
+std::atomic<bool> cancelled{false};
 }  // namespace
+
+void CancelPendingWaits() { cancelled = true; }
+void ClearWaitCancel() { cancelled = false; }
+
+bool WaitCancelled() {
+  if (!cancelled) return false;
+  std::lock_guard lock(pumpMutex);
+  return pump && pumpThread == std::this_thread::get_id();
+}
 
 void SetEventPump(std::function<void()> f) {
   std::lock_guard lock(pumpMutex);

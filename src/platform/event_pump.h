@@ -15,4 +15,12 @@ void SetEventPump(std::function<void()> pump);
 // Runs the pending window events when called on the thread that installed the pump.
 void LetPendingEventsRun();
 
+// Cancelling a wait: the front-end asks for it (the user pressed Esc or closed the window while a
+// handler waits); every wait on the pump's thread then ends at once as a failure (a transfer as a failed
+// fetch), until the front-end clears it when the handler has ended. Waits on other threads go on.
+void CancelPendingWaits();
+void ClearWaitCancel();
+// True on the pump's thread while a cancel is pending.
+bool WaitCancelled();
+
 }  // namespace sarvoke

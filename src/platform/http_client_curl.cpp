@@ -255,6 +255,11 @@ CURLcode Perform(CURLM* multi, CURL* easy) {
       LetPendingEventsRun();
       lastPump = now;
     }
+    // The user gave up waiting (Esc, or closing the window): the transfer ends as a failed one.
+    if (WaitCancelled()) {
+      result = CURLE_ABORTED_BY_CALLBACK;
+      break;
+    }
   }
   curl_multi_remove_handle(multi, easy);
   return result;
@@ -343,7 +348,7 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
   for (int hop = 0;; ++hop) {
     SetProxyFor(easy, options, url);
     const long long left = deadline - NowMs();
-    if (left <= 0) break;
+    if (left <= 0 || WaitCancelled()) break;
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left));
     c.body.clear();
     c.rawHeaders.clear();

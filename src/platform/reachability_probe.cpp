@@ -109,6 +109,7 @@ bool PingHost(const Text& host, int timeoutMs, EchoSocket kind) {
       if (ready == 0) {
         if (left <= 0) break;
         LetPendingEventsRun();
+        if (WaitCancelled()) break;
         continue;
       }
       sockaddr_in from{};

@@ -55,6 +55,7 @@ bool StartXdgOpen(const std::string& utf8) {
     if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (r < 0 && errno != EINTR) return true;  // not ours to wait for any more; it was started
     LetPendingEventsRun();
+    if (WaitCancelled()) break;  // taken as handed over: it was started, and may still open
     usleep(10000);
   }
   ReapLater(pid);

@@ -25,12 +25,15 @@
 #include "app/app.h"
 #include "app/main_window.h"
 #include "app/settings.h"
-#include "gui_test_support.h"
-#include "platform/event_pump.h"
-#include "platform/files.h"
-#include "platform/url_opener.h"
+#include "close_button.h"
 #include "gui/main_frame.h"
 #include "gui/wx_text.h"
+#include "gui_test_support.h"
+#include "net/http_fetch.h"
+#include "platform/event_pump.h"
+#include "platform/files.h"
+#include "platform/http_client.h"
+#include "platform/url_opener.h"
 
 namespace sarvoke {
 namespace {
@@ -53,7 +56,8 @@ class WindowTest : public testing::Test {
     // slowly the machine runs.
     ASSERT_TRUE(PumpUntil([&] {
       for (const Text& name : app->window.ControlNames()) {
-        if (app->window.Snapshot(name).kind != ControlKind::Timer && !ControlWidget(frame, name)) return false;
+        if (app->window.Snapshot(name).kind != ControlKind::Timer && !ControlWidget(frame, name))
+          return false;
       }
       return true;
     }));
@@ -375,7 +379,8 @@ TEST_F(WindowTest, AWaitingHandlerKeepsTheWindowPaintingAndTakesNoInput) {
     }
     busyWhileWaiting = wxIsBusy();
     wxWindow* status = ControlWidget(frame, kBusyStatusName);
-    statusWhileWaiting = status && status->IsShown() && status->GetLabel() == U8(u8"正在搜索…");
+    statusWhileWaiting =
+        status && status->IsShown() && status->GetLabel() == U8(u8"正在搜索…（按 Esc 取消）");
     workerChangeShown = label5->GetLabel() == U8(u8"当前第2页");
   });
   Click(Widget<wxWindow>("按钮1"));
@@ -562,6 +567,82 @@ TEST(WindowProgram, ComesUpWithUnreachableServicesAndClosesOnTerminate) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(FileExists(SettingsFilePath(dir)));  // WindowClosing ran
   close(listener);
+}
+
+// A listener whose queue takes connections and never answers: a fetch from it waits for the give-up times.
+// Its give-up times are set far beyond the test's own time limit, so that only a cancelled wait ends.
+struct SilentListener {
+  int fd = -1;
+  int port = 0;
+  HttpTimeouts saved = CurrentHttpTimeouts();
+  SilentListener() {
+    SetHttpTimeouts({15000, 3600, 3600000});
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(fd, 16);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~SilentListener() {
+    close(fd);
+    SetHttpTimeouts(saved);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
+};
+
+// The close button while a handler waits for a server that never answers: the wait is given up at
+// once, the handler ends as for a failed fetch, and the window closes.
+TEST_F(WindowTest, TheCloseButtonDuringAWaitCancelsItAndCloses) {
+  SilentListener server;
+  bool fetched = true, handlerEnded = false, busy = false;
+  GtkWidget* toplevel = frame->GetHandle();
+  app->window.Bind("按钮1", Event::Clicked, [&](int) {
+    // Clicked while the handler waits (far sooner than the 30 s a silent server is given).
+    std::thread click([toplevel] {
+      usleep(700000);
+      test::SendCloseButton(toplevel);
+    });
+    fetched = !HttpFetch(server.Url()).empty();
+    busy = wxIsBusy();
+    handlerEnded = true;
+    click.join();
+  });
+  Click(Widget<wxWindow>("按钮1"));
+  ASSERT_TRUE(PumpUntil([&] { return handlerEnded; }));
+  EXPECT_TRUE(busy);
+  EXPECT_FALSE(fetched);
+  EXPECT_TRUE(PumpUntil([&] { return !frame; }));
+}
+
+// Esc while a handler waits cancels the wait; the window stays and takes input again.
+TEST_F(WindowTest, EscDuringAWaitCancelsIt) {
+  SilentListener server;
+  int handlerRuns = 0;
+  bool fetched = true;
+  app->window.Bind("按钮1", Event::Clicked, [&](int) {
+    ++handlerRuns;
+    std::thread key([] {
+      usleep(700000);
+      std::system("xdotool key Escape");
+    });
+    fetched = !HttpFetch(server.Url()).empty();
+    // A second fetch of the same handler does not wait either.
+    fetched = fetched || !HttpFetch(server.Url()).empty();
+    key.join();
+  });
+  Click(Widget<wxWindow>("按钮1"));
+  ASSERT_TRUE(PumpUntil([&] { return handlerRuns == 1 && !wxIsBusy(); }));
+  EXPECT_FALSE(fetched);
+  EXPECT_TRUE(frame && frame->IsShown());
+  // The next wait is not cancelled beforehand.
+  int clicks = 0;
+  app->window.Bind("按钮1", Event::Clicked, [&](int) { ++clicks; });
+  Click(Widget<wxWindow>("按钮1"));
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
 }
 
 }  // namespace
