@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/window_model.h"
+#include "board/board_format.h"
 #include "search/search_state.h"
 #include "text/regex_object.h"
 
@@ -22,11 +23,17 @@ namespace sarvoke {
 // The name under which the window's own events (created, about to be destroyed) are bound.
 inline constexpr std::string_view kMainWindow = "";
 
-struct App {
+struct App : std::enable_shared_from_this<App> {
   std::string runDirectory;  // the program file's directory (UTF-8 path, no trailing separator)
   WindowModel window;
   SearchState search;
   RegexObject resultsRegex;  // reads every results page (GUI thread only)
+  MailboxAccount mailbox;
+  BoardState board;
+  std::string boardFolder;  // the board's files (UTF-8, trailing "/"); found at the first refresh
+  // Whether the window's creation refreshes the board; front-ends and tests that have no use for the
+  // board (and no mailbox to reach) switch it off.
+  bool boardAtStart = true;
   // Set by ProgramExit; worker routines look at it before they touch the window again.
   std::atomic<bool> exiting{false};
 };

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/skin.h"
+#include "board/board_refresh.h"
 #include "platform/threads.h"
 #include "search/search_events.h"
 #include "share/share_actions.h"
@@ -26,6 +27,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   w.Bind("超级列表框1", Event::RightClicked, [app](int) { ResultListRightClicked(*app); });
   BindSearchEvents(*app);
   BindShareEvents(*app);
+  BindBoardEvents(*app);
 }
 
 int ProgramStart(const std::function<void(const std::shared_ptr<App>&)>& showWindowAndRunLoop,
@@ -43,6 +45,11 @@ void WindowCreated(App& app) {
   for (const char* b : {"按钮2", "按钮3", "按钮4", "按钮5", "按钮6", "按钮7"}) w.SetDisabled(b, true);
   const Text problem = LoadSettings(w, app.runDirectory);
   if (!problem.empty()) w.MessageBox(problem);
+  app.mailbox = CurrentMailboxAccount();
+  // The board's start values; a refresh that finds entries reads them all anew.
+  app.board.settings = BoardSettings{};
+  app.board.postAllowed = true;
+  if (app.boardAtStart) RefreshBoard(app);
 }
 
 void WindowClosing(App& app) { SaveSettings(app.window, app.runDirectory); }
@@ -52,6 +59,7 @@ void ProgramExit(App& app) {
   app.window.SetView(WindowView{});
   app.search = SearchState{};
   app.resultsRegex = RegexObject();
+  // A refresh still running holds the state through its own reference; it is not waited for.
 }
 
 void ResultListRightClicked(App& app) { app.window.ShowPopupMenu(Text(kResultMenu)); }

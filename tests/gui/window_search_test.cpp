@@ -71,6 +71,8 @@ TEST(WindowSearch, AWordTypedIntoTheSearchBoxAndEnterFillTheResultList) {
   ASSERT_TRUE(lab.ready) << "the lab did not start";
 
   auto app = CreateApp(dir);
+
+  app->boardAtStart = false;  // no mailbox here
   if (!app->window.IsBound("编辑框1", Event::KeyPressed))
     GTEST_SKIP() << "the search's handlers are not bound yet";
   wxWeakRef<wxFrame> frame = OpenMainWindow(app);
@@ -110,6 +112,7 @@ TEST(WindowSearch, ADoubleClickDownloadsAndTheMenuListsTheSharersShares) {
     return true;
   });
   auto app = CreateApp(dir);
+  app->boardAtStart = false;  // no mailbox here
   wxWeakRef<wxFrame> frame = OpenMainWindow(app);
   ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
   PumpFor(200);
