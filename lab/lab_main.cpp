@@ -18,15 +18,23 @@ void OnSignal(int) { stopRequested = 1; }
 void Usage(std::FILE* to) {
   std::fputs(
       "usage: sarvoke-lab [--endpoints-out FILE] [--search-port N] [--publisher-port N] [--share-port N]\n"
-      "                   [--catalogue FILE] [--changed-shape] [--no-hits] [--never-answer]\n"
-      "Serves the web search engine, the publisher's site and the share site on 127.0.0.1 and writes an\n"
-      "endpoints file for them (printed to standard output as well). Ports default to free ones.\n"
+      "                   [--static-port N] [--catalogue FILE] [--changed-shape] [--no-hits] "
+      "[--never-answer]\n"
+      "                   [--mail] [--board FILE]\n"
+      "Serves the web search engine, the publisher's site, the share site and the static-content host (the\n"
+      "board's pin icon) on 127.0.0.1 and writes an endpoints file for them (printed to standard output as\n"
+      "well). Ports default to free ones.\n"
       "The share site serves share pages (/share/link), sharers' pages and share lists (/share/home,\n"
       "/share/homerecord) and the files (/file/SHAREID); the catalogue's kind column marks shares that are\n"
       "taken down (dead) or behind an extraction code (password).\n"
       "  --changed-shape  results pages of a changed shape that only the publisher's pattern file matches\n"
       "  --no-hits        every results page is empty\n"
-      "  --never-answer   every service accepts connections and never answers\n",
+      "  --never-answer   every service accepts connections and never answers\n"
+      "  --mail           also the board's mailbox: Dovecot (POP3) and an SMTP server with one account,\n"
+      "                   board@lab.sarvoke.test, password k_720946.; the endpoints file then names them\n"
+      "  --board FILE     (implies --mail) seeds the mailbox with the board in FILE (UTF-8 text, entries\n"
+      "                   nickname-content\\time|): it becomes the newest of three mails, in code page 936;\n"
+      "                   the lab's own board is lab/board.txt\n",
       to);
 }
 
@@ -52,7 +60,14 @@ int main(int argc, char** argv) {
       options.publisherPort = std::atoi(value().c_str());
     else if (a == "--share-port")
       options.shareSitePort = std::atoi(value().c_str());
-    else if (a == "--catalogue")
+    else if (a == "--static-port")
+      options.staticPort = std::atoi(value().c_str());
+    else if (a == "--mail")
+      options.mail = true;
+    else if (a == "--board") {
+      options.boardFile = value();
+      options.mail = true;
+    } else if (a == "--catalogue")
       options.catalogueFile = value();
     else if (a == "--changed-shape")
       options.changedShape = true;
@@ -70,7 +85,7 @@ int main(int argc, char** argv) {
   }
   sarvoke::lab::LabServer lab(options);
   if (!lab.Start()) {
-    std::fprintf(stderr, "sarvoke-lab: a port could not be bound\n");
+    std::fprintf(stderr, "sarvoke-lab: a service could not be started\n");
     return 1;
   }
   if (!endpointsOut.empty() && !lab.WriteEndpointsFile(endpointsOut)) {

@@ -7,17 +7,24 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "mailbox.h"
 #include "share_site.h"
+#include "static_site.h"
 
 namespace sarvoke::lab {
 namespace {
 
-// The catalogue the lab was built with (its path is fixed at build time).
+// The catalogue and the board the lab was built with (their paths are fixed at build time).
 const char* const kBuiltInCatalogue = SARVOKE_LAB_CATALOGUE;
+const char* const kBuiltInBoard = SARVOKE_LAB_BOARD;
+
+const char* const kBoardMailbox = "board@lab.sarvoke.test";
+const char* const kBoardPassword = "k_720946.";
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -184,7 +191,8 @@ struct LabServer::Impl {
     std::thread thread;
     int port = 0;
   };
-  Service search{"search"}, publisher{"publisher"}, share{"share"};
+  Service search{"search"}, publisher{"publisher"}, share{"share"}, staticSite{"static"};
+  std::unique_ptr<Mailbox> mailbox;
   mutable std::mutex mutex;
   std::vector<LabRequest> requests;
 
@@ -244,7 +252,8 @@ struct LabServer::Impl {
     AddShareSiteRoutes(
         share.server, catalogue, [this] { return Host(share.port); },
         [this](const httplib::Request& req) { Record("share", req); });
-    for (Service* s : {&search, &publisher, &share}) {
+    AddStaticSiteRoutes(staticSite.server, [this](const httplib::Request& req) { Record("static", req); });
+    for (Service* s : {&search, &publisher, &share, &staticSite}) {
       s->server.set_error_handler([this, s](const httplib::Request& req, httplib::Response& res) {
         if (res.status == 404) Record(s->name, req);
       });
@@ -269,11 +278,12 @@ bool LabServer::Start() {
     int port;
   } wants[] = {{&impl_->search, impl_->options.searchPort},
                {&impl_->publisher, impl_->options.publisherPort},
-               {&impl_->share, impl_->options.shareSitePort}};
+               {&impl_->share, impl_->options.shareSitePort},
+               {&impl_->staticSite, impl_->options.staticPort}};
   if (impl_->options.neverAnswer) {
     for (const Want& w : wants)
       if (!impl_->ListenSilently(*w.service, w.port)) return false;
-    return true;
+    return StartMailbox();
   }
   for (const Want& w : wants) {
     Impl::Service& s = *w.service;
@@ -289,16 +299,43 @@ bool LabServer::Start() {
   // The sockets are bound and listening already; wait until the accept loops run, for a tidy Stop().
   for (const Want& w : wants)
     while (!w.service->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return StartMailbox();
+}
+
+bool LabServer::StartMailbox() {
+  if (!impl_->options.mail || impl_->mailbox) return true;
+  std::string board;
+  if (!impl_->options.boardFile.empty()) {
+    std::ifstream in(impl_->options.boardFile, std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "sarvoke-lab: cannot read the board file %s\n", impl_->options.boardFile.c_str());
+      return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    board = text.str();
+    // An editor's final line break is not part of the board.
+    if (!board.empty() && board.back() == '\n') board.pop_back();
+    if (!board.empty() && board.back() == '\r') board.pop_back();
+  }
+  auto mailbox = std::make_unique<Mailbox>(kBoardMailbox, kBoardPassword);
+  if (!mailbox->Start()) return false;
+  if (!impl_->options.boardFile.empty() && !mailbox->Seed(board)) {
+    std::fprintf(stderr, "sarvoke-lab: the board could not be delivered to the mailbox\n");
+    return false;
+  }
+  impl_->mailbox = std::move(mailbox);
   return true;
 }
 
 void LabServer::Stop() {
   for (const int fd : impl_->silentSockets) close(fd);
   impl_->silentSockets.clear();
-  for (Impl::Service* s : {&impl_->search, &impl_->publisher, &impl_->share}) {
+  for (Impl::Service* s : {&impl_->search, &impl_->publisher, &impl_->share, &impl_->staticSite}) {
     s->server.stop();
     if (s->thread.joinable()) s->thread.join();
   }
+  impl_->mailbox.reset();
 }
 
 int LabServer::SearchPort() const { return impl_->search.port; }
@@ -307,11 +344,38 @@ int LabServer::ShareSitePort() const { return impl_->share.port; }
 std::string LabServer::SearchEngineHost() const { return impl_->Host(impl_->search.port); }
 std::string LabServer::PublisherHost() const { return impl_->Host(impl_->publisher.port); }
 std::string LabServer::ShareSiteDomain() const { return impl_->Host(impl_->share.port); }
+std::string LabServer::StaticContentHost() const { return impl_->Host(impl_->staticSite.port); }
+std::string LabServer::MailPop3Host() const {
+  return impl_->mailbox ? impl_->Host(impl_->mailbox->Pop3Port()) : "";
+}
+std::string LabServer::MailSmtpHost() const {
+  return impl_->mailbox ? impl_->Host(impl_->mailbox->SmtpPort()) : "";
+}
+std::string LabServer::BoardMailbox() const { return kBoardMailbox; }
+std::string LabServer::BoardPassword() { return kBoardPassword; }
+std::string LabServer::BuiltInBoardFile() { return kBuiltInBoard; }
+
+bool LabServer::AddMail(const std::string& rfc5322) {
+  return impl_->mailbox && impl_->mailbox->AddMail(rfc5322);
+}
+bool LabServer::ClearMailbox() { return impl_->mailbox && impl_->mailbox->Clear(); }
+int LabServer::MailCount() const { return impl_->mailbox ? impl_->mailbox->Count() : 0; }
+void LabServer::StopPop3() {
+  if (impl_->mailbox) impl_->mailbox->StopPop3();
+}
+bool LabServer::StartPop3() { return impl_->mailbox && impl_->mailbox->StartPop3(); }
+std::string LabServer::MaildirPath() const { return impl_->mailbox ? impl_->mailbox->MaildirPath() : ""; }
 const std::vector<Share>& LabServer::Catalogue() const { return impl_->catalogue; }
 
 std::string LabServer::EndpointsFileText() const {
-  return "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +
-         "\r\nShareSiteDomain=" + ShareSiteDomain() + "\r\nPublisherHost=" + PublisherHost() + "\r\n";
+  std::string text = "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +
+                     "\r\nShareSiteDomain=" + ShareSiteDomain() + "\r\nPublisherHost=" + PublisherHost() +
+                     "\r\nStaticContentHost=" + StaticContentHost() + "\r\n";
+  if (impl_->mailbox) {
+    text += "MailPop3Host=" + MailPop3Host() + "\r\nMailSmtpHost=" + MailSmtpHost() +
+            "\r\nBoardMailbox=" + BoardMailbox() + "\r\n";
+  }
+  return text;
 }
 
 bool LabServer::WriteEndpointsFile(const std::string& path) const {

@@ -8,9 +8,11 @@
 //   lab.Requests("search")              // what the web search engine was asked
 //
 // Services so far: the web search engine ("/s", results pages built from the share catalogue), the
-// publisher's site ("/rj/bd.txt", the current results-page pattern) and, on its own port, the share site
-// ("/share/link", "/share/home", "/share/homerecord", "/file/SHAREID"; see share_site.h).
-// Everything it serves is UTF-8.
+// publisher's site ("/rj/bd.txt", the current results-page pattern), on their own ports the share site
+// ("/share/link", "/share/home", "/share/homerecord", "/file/SHAREID"; see share_site.h) and the static
+// content host (the board's pin icon; see static_site.h), and, when asked for, the board's mailbox: real
+// POP3 and SMTP servers (see mailbox.h). Everything it serves over HTTP is UTF-8; the board's mails are
+// in code page 936.
 #pragma once
 
 #include <map>
@@ -35,7 +37,7 @@ std::vector<Share> LoadCatalogue(const std::string& path);
 
 struct LabOptions {
   std::string catalogueFile;  // empty: the catalogue the lab was built with
-  int searchPort = 0, publisherPort = 0, shareSitePort = 0;
+  int searchPort = 0, publisherPort = 0, shareSitePort = 0, staticPort = 0;
   // Results pages of a changed shape that only the publisher's pattern file matches.
   bool changedShape = false;
   // The search engine answers every query with a page without hits.
@@ -43,11 +45,16 @@ struct LabOptions {
   // Every service accepts connections and never answers: the program must neither freeze nor wait for
   // it at start (a fault mode; the switches above then change nothing).
   bool neverAnswer = false;
+  // Starts the board's mailbox too (Dovecot and an SMTP server; they take a few tenths of a second).
+  bool mail = false;
+  // With `mail`: seeds the mailbox with the board in this UTF-8 file (its final line break dropped), as
+  // the newest of three mails. Empty: the mailbox starts empty.
+  std::string boardFile;
 };
 
 // One request as the lab received it.
 struct LabRequest {
-  std::string service;  // "search", "publisher", "share"
+  std::string service;  // "search", "publisher", "share", "static"
   std::string method;
   std::string target;  // the request target as sent, query included
   std::string path;
@@ -84,10 +91,32 @@ class LabServer {
   int SearchPort() const;
   int PublisherPort() const;
   int ShareSitePort() const;
-  // host:port of each service.
+  // host:port of each service; the mail hosts are empty when the mailbox was not started.
   std::string SearchEngineHost() const;
   std::string PublisherHost() const;
   std::string ShareSiteDomain() const;
+  std::string StaticContentHost() const;
+  std::string MailPop3Host() const;
+  std::string MailSmtpHost() const;
+
+  // The board's mailbox: its address (POP3 and SMTP login, sender and recipient) and password.
+  std::string BoardMailbox() const;
+  static std::string BoardPassword();
+  // The board that the lab carries (lab/board.txt), for LabOptions::boardFile.
+  static std::string BuiltInBoardFile();
+
+  // The mailbox, for tests; each is false or 0 when the mailbox is not running.
+  // Delivers one raw mail through LMTP: it becomes the newest, with the next POP3 message number.
+  bool AddMail(const std::string& rfc5322);
+  // Removes every mail; the next one delivered is message 1.
+  bool ClearMailbox();
+  int MailCount() const;
+  // Takes the POP3 server down and brings it back, on the same port when it is still free (from the
+  // thread that started the lab: the server dies with the thread that starts it).
+  void StopPop3();
+  bool StartPop3();
+  // The board account's Maildir.
+  std::string MaildirPath() const;
 
   // The shares the services are built from.
   const std::vector<Share>& Catalogue() const;
@@ -105,6 +134,8 @@ class LabServer {
   void SetNoHits(bool on);
 
  private:
+  bool StartMailbox();
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
