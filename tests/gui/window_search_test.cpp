@@ -7,6 +7,7 @@
 #include <wx/listctrl.h>
 #include <wx/uiaction.h>
 #include <wx/weakref.h>
+#include <wx/webview.h>
 #include <wx/wx.h>
 
 #include <filesystem>
@@ -30,13 +31,19 @@ using test::PumpUntil;
 struct LabProcess {
   pid_t pid = -1;
   bool ready = false;
-  explicit LabProcess(const std::string& dir) {
+  // With `board`, the lab's mailbox too, seeded with that board file.
+  explicit LabProcess(const std::string& dir, const std::string& board = "") {
     const std::string endpoints = dir + "/endpoints.ini";
     pid = fork();
     if (pid < 0) return;
     if (pid == 0) {
-      execl(SARVOKE_LAB_PROGRAM, SARVOKE_LAB_PROGRAM, "--endpoints-out", endpoints.c_str(),
-            static_cast<char*>(nullptr));
+      if (board.empty()) {
+        execl(SARVOKE_LAB_PROGRAM, SARVOKE_LAB_PROGRAM, "--endpoints-out", endpoints.c_str(),
+              static_cast<char*>(nullptr));
+      } else {
+        execl(SARVOKE_LAB_PROGRAM, SARVOKE_LAB_PROGRAM, "--board", board.c_str(), "--endpoints-out",
+              endpoints.c_str(), static_cast<char*>(nullptr));
+      }
       _exit(127);
     }
     if (!PumpUntil([&] { return FileExists(endpoints); }, 20000)) return;
@@ -166,6 +173,34 @@ TEST(WindowSearch, ADoubleClickDownloadsAndTheMenuListsTheSharersShares) {
   PumpUntil([&] { return !frame; });
   ProgramExit(*app);
   SetUrlHandler(nullptr);
+}
+
+// The "建议反馈" tab shows the board that the lab's mailbox holds, refreshed when the window opens.
+TEST(WindowSearch, TheBoardTabShowsTheMailboxsBoard) {
+  const std::string dir = test::MakeTempDirectory();
+  LabProcess lab(dir, SARVOKE_SOURCE_DIR "/lab/board.txt");
+  ASSERT_TRUE(lab.ready) << "the lab did not start";
+  auto app = CreateApp(dir);
+  app->boardFolder = dir + "/";
+  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
+  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+  app->window.SetSelected("高级选择夹1", 1);
+  ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "Velmora留言系统超文本浏览框1") != nullptr; }));
+  auto* web = dynamic_cast<wxWebView*>(ControlWidget(frame, "Velmora留言系统超文本浏览框1"));
+  ASSERT_TRUE(web) << "no web view on this machine";
+  // The refresh wrote page 1 of the newest mail and pointed the view at it.
+  ASSERT_TRUE(PumpUntil([&] { return web->GetCurrentURL().EndsWith("/lyb.html") && !web->IsBusy(); }, 20000))
+      << web->GetCurrentURL().utf8_string();
+  EXPECT_EQ(app->board.entries.size(), 12u);
+  EXPECT_EQ(app->board.pages.size(), 3u);
+  EXPECT_EQ(app->window.GetText("Velmora留言系统标签21"), "当前第1页");
+  EXPECT_TRUE(app->window.IsDisabled("Velmora留言系统按钮15"));
+  EXPECT_FALSE(app->window.IsDisabled("Velmora留言系统按钮16"));
+  PumpFor(1500);  // the view paints after it has loaded
+  EXPECT_FALSE(test::SaveScreenshot("window-board-lab.png").empty());
+  frame->Close();
+  PumpUntil([&] { return !frame; });
+  ProgramExit(*app);
 }
 
 }  // namespace
