@@ -1,0 +1,20 @@
+// The address helpers over any address, and HeaderValue over any header line.
+#include "fuzz_input.h"
+#include "net/url_parts.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace sarvoke;
+  const std::string_view address = fuzz::AsText(data, size);
+  const Text host = UrlHost(address);
+  const Text registrable = UrlHost(address, true);
+  const Text withPort = UrlHost(address, false, true);
+  fuzz::Check(host.size() <= address.size() && withPort.size() <= address.size(),
+              "UrlHost is longer than the address");
+  fuzz::Check(registrable.size() <= host.size(), "the registrable host is longer than the host");
+  const int port = UrlPort(address);
+  fuzz::Check(port >= 0, "UrlPort is negative");
+  const Text path = UrlObjectPath(address);
+  fuzz::Check(!path.empty() && path[0] == '/', "UrlObjectPath does not begin with a slash");
+  HeaderValue(address);
+  return 0;
+}
