@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "mailbox.h"
+#include "publisher_home.h"
 #include "share_site.h"
 #include "static_site.h"
 
@@ -185,6 +186,7 @@ struct LabServer::Impl {
   LabOptions options;
   std::vector<Share> catalogue;
   std::atomic<bool> changedShape{false}, noHits{false};
+  std::atomic<bool> homeDeclaresCharset{true}, homeHasPosts{true};
   struct Service {
     std::string name;
     httplib::Server server;
@@ -244,6 +246,12 @@ struct LabServer::Impl {
       const int count = rn.empty() ? 10 : std::atoi(rn.c_str());
       res.set_content(ResultsPage(catalogue, q, offset, count, Host(share.port), changedShape),
                       "text/html; charset=utf-8");
+    });
+    publisher.server.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+      Record("publisher", req);
+      // The same UTF-8 page with or without its charset in the header line.
+      res.set_content(PublisherHomePage(Host(publisher.port), homeHasPosts),
+                      homeDeclaresCharset ? "text/html; charset=utf-8" : "text/html");
     });
     publisher.server.Get("/rj/bd.txt", [this](const httplib::Request& req, httplib::Response& res) {
       Record("publisher", req);
@@ -400,5 +408,7 @@ void LabServer::ClearRequests() {
 
 void LabServer::SetChangedShape(bool on) { impl_->changedShape = on; }
 void LabServer::SetNoHits(bool on) { impl_->noHits = on; }
+void LabServer::SetHomePageDeclaresCharset(bool on) { impl_->homeDeclaresCharset = on; }
+void LabServer::SetHomePageHasPosts(bool on) { impl_->homeHasPosts = on; }
 
 }  // namespace sarvoke::lab

@@ -132,6 +132,10 @@ class LabServer {
   // Switches that may change while the lab runs.
   void SetChangedShape(bool on);
   void SetNoHits(bool on);
+  // The publisher's home page ("/"): UTF-8 with or without "charset=utf-8" in its Content-Type line,
+  // and with or without posts.
+  void SetHomePageDeclaresCharset(bool on);
+  void SetHomePageHasPosts(bool on);
 
  private:
   bool StartMailbox();

@@ -17,6 +17,7 @@
 #include "board/board_format.h"
 #include "search/search_state.h"
 #include "text/regex_object.h"
+#include "ticker/ticker_state.h"
 
 namespace sarvoke {
 
@@ -31,11 +32,14 @@ struct App : std::enable_shared_from_this<App> {
   MailboxAccount mailbox;
   BoardState board;
   std::string boardFolder;  // the board's files (UTF-8, trailing "/"); found at the first refresh
-  // Whether the window's creation refreshes the board; front-ends and tests that have no use for the
-  // board (and no mailbox to reach) switch it off.
-  bool boardAtStart = true;
+  TickerState ticker;
+  // Whether the window's creation starts its worker threads (the ticker's fetch, the board's refresh);
+  // tests that have no use for them, and no services for them to reach, switch them off.
+  bool workersAtStart = true;
   // Set by ProgramExit; worker routines look at it before they touch the window again.
   std::atomic<bool> exiting{false};
+  // Worker routines started and not yet ended.
+  std::atomic<int> workersRunning{0};
 };
 
 // The program-wide state with its start values and the event table bound. `runDirectory` is where the

@@ -34,7 +34,7 @@ struct RunDirectory {
 TEST(Startup, FirstStartWithoutSettingsFile) {
   RunDirectory dir;
   auto app = CreateApp(dir.path);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   EXPECT_EQ(app->search.page, 0);
   EXPECT_TRUE(app->search.hits.empty());
   EXPECT_EQ(app->search.listMode, ListMode::Hits);
@@ -58,7 +58,7 @@ TEST(Startup, FirstStartWithoutSettingsFile) {
 TEST(Startup, ClosingWritesTheThreeKeysInOrderEvenWithoutASearch) {
   RunDirectory dir;
   auto app = CreateApp(dir.path);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   app->window.Fire(Text(kMainWindow), Event::Created);
   app->window.Fire(Text(kMainWindow), Event::Destroying);
   Bytes file;
@@ -74,7 +74,7 @@ TEST(Startup, SettingsRoundTripThroughARestart) {
   RunDirectory dir;
   {
     auto app = CreateApp(dir.path);
-    app->boardAtStart = false;  // no mailbox here
+    app->workersAtStart = false;  // no mailbox here
     app->window.Fire(Text(kMainWindow), Event::Created);
     app->window.SetText("编辑框1", " 中文 word ");
     app->window.SetText("编辑框2", "abc def ");
@@ -82,7 +82,7 @@ TEST(Startup, SettingsRoundTripThroughARestart) {
     app->window.Fire(Text(kMainWindow), Event::Destroying);
   }
   auto app = CreateApp(dir.path);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   app->window.Fire(Text(kMainWindow), Event::Created);
   EXPECT_EQ(app->window.GetText("编辑框1"), " 中文 word ");
   EXPECT_EQ(app->window.GetText("编辑框2"), "abc def ");
@@ -214,7 +214,7 @@ TEST(WindowModel, SelectionRowsAndEvents) {
 TEST(WindowModel, RightClickShowsTheMenuAndMessagesAreRecorded) {
   RunDirectory dir;
   auto app = CreateApp(dir.path);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   auto view = AttachHeadlessView(app->window);
   app->window.Fire("超级列表框1", Event::RightClicked);
   EXPECT_EQ(view->menusShown, std::vector<Text>{"右键"});
@@ -225,7 +225,7 @@ TEST(WindowModel, RightClickShowsTheMenuAndMessagesAreRecorded) {
 TEST(WindowModel, ChangesFromWorkerThreadsReachTheView) {
   RunDirectory dir;
   auto app = CreateApp(dir.path);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   std::mutex m;
   std::vector<Text> changed;
   WindowView view;
@@ -279,7 +279,7 @@ TEST(Settings, SpecialAndHugeFilesAreRefusedAndLeftAlone) {
     RunDirectory dir;
     r.make(dir.Settings());
     auto app = CreateApp(dir.path);
-    app->boardAtStart = false;  // no mailbox here
+    app->workersAtStart = false;  // no mailbox here
     auto view = AttachHeadlessView(app->window);
     app->window.Fire(Text(kMainWindow), Event::Created);
     const auto messages = RecordedMessages(*view);

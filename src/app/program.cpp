@@ -8,6 +8,7 @@
 #include "platform/threads.h"
 #include "search/search_events.h"
 #include "share/share_actions.h"
+#include "ticker/ticker.h"
 
 namespace sarvoke {
 
@@ -28,6 +29,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   BindSearchEvents(*app);
   BindShareEvents(*app);
   BindBoardEvents(*app);
+  BindTickerEvents(*app);
 }
 
 int ProgramStart(const std::function<void(const std::shared_ptr<App>&)>& showWindowAndRunLoop,
@@ -45,11 +47,12 @@ void WindowCreated(App& app) {
   for (const char* b : {"按钮2", "按钮3", "按钮4", "按钮5", "按钮6", "按钮7"}) w.SetDisabled(b, true);
   const Text problem = LoadSettings(w, app.runDirectory);
   if (!problem.empty()) w.MessageBox(problem);
+  if (app.workersAtStart) StartTicker(app);
   app.mailbox = CurrentMailboxAccount();
   // The board's start values; a refresh that finds entries reads them all anew.
   app.board.settings = BoardSettings{};
   app.board.postAllowed = true;
-  if (app.boardAtStart) RefreshBoard(app);
+  if (app.workersAtStart) RefreshBoard(app);
 }
 
 void WindowClosing(App& app) { SaveSettings(app.window, app.runDirectory); }
@@ -65,7 +68,13 @@ void ProgramExit(App& app) {
 void ResultListRightClicked(App& app) { app.window.ShowPopupMenu(Text(kResultMenu)); }
 
 bool StartWorker(const std::shared_ptr<App>& app, std::function<void(App&)> routine) {
-  return StartThread([app, routine = std::move(routine)] { routine(*app); });
+  ++app->workersRunning;
+  const bool started = StartThread([app, routine = std::move(routine)] {
+    routine(*app);
+    --app->workersRunning;
+  });
+  if (!started) --app->workersRunning;
+  return started;
 }
 
 }  // namespace sarvoke

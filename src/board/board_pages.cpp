@@ -210,11 +210,12 @@ void RenderBoardPage(App& app) {
   const auto count = static_cast<std::int32_t>(b.pages.size());
   if (b.currentPage == 1) w.SetDisabled(Text(kPreviousButton), true);
   if (b.currentPage == count) w.SetDisabled(Text(kNextButton), true);
-  for (std::string_view button : {kPostButton, kRefreshButton, kGoButton}) w.SetDisabled(Text(button), false);
   const Text folder = Utf8ToAnsiText(app.boardFolder);
   WriteWholeFile(app.boardFolder + "lyb.html", BoardPage(b.pages[b.currentPage - 1], b.settings, folder));
   w.SetBrowserAddress(Text(kBoardBrowser), folder + "lyb.html");
   w.SetText(Text(kPageLabel), "当前第" + std::to_string(b.currentPage) + "页");
+  // Usable again once the page stands: a refresh or a page asked for sooner would write it under this one.
+  for (std::string_view button : {kPostButton, kRefreshButton, kGoButton}) w.SetDisabled(Text(button), false);
 }
 
 void BoardPreviousPageClicked(App& app) {

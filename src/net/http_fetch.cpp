@@ -111,7 +111,8 @@ Bytes Fetch(const Text& url, const HttpFetchArgs& a, int followed) {
     return Fetch(next, a, followed + 1);
   }
 
-  if (BodyDeclaresUtf8(body) || TextContains(rawHeaders, kUtf8Mark)) body = Utf8BodyToAnsi(body);
+  if (!a.keepBytes && (BodyDeclaresUtf8(body) || TextContains(rawHeaders, kUtf8Mark)))
+    body = Utf8BodyToAnsi(body);
   return body;
 }
 

@@ -36,6 +36,7 @@ struct HttpFetchArgs {
   std::optional<Text> proxy;        // host:port, used for http addresses
   Text* rawHeaders = nullptr;       // out: the status line and the header lines, CR LF separated
   int* status = nullptr;            // out: the final response's status code; 0 when none was read whole
+  bool keepBytes = false;           // no code-page conversion: the body as it came
 };
 
 // The response body (code page 936 when it was found to be UTF-8), or empty Bytes on failure.

@@ -20,6 +20,7 @@
 #include "net/endpoints.h"
 #include "platform/files.h"
 #include "platform/url_opener.h"
+#include "text/code_page.h"
 
 namespace sarvoke {
 namespace {
@@ -79,7 +80,7 @@ TEST(WindowSearch, AWordTypedIntoTheSearchBoxAndEnterFillTheResultList) {
 
   auto app = CreateApp(dir);
 
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   if (!app->window.IsBound("编辑框1", Event::KeyPressed))
     GTEST_SKIP() << "the search's handlers are not bound yet";
   wxWeakRef<wxFrame> frame = OpenMainWindow(app);
@@ -119,7 +120,7 @@ TEST(WindowSearch, ADoubleClickDownloadsAndTheMenuListsTheSharersShares) {
     return true;
   });
   auto app = CreateApp(dir);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   wxWeakRef<wxFrame> frame = OpenMainWindow(app);
   ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
   PumpFor(200);
@@ -198,6 +199,16 @@ TEST(WindowSearch, TheBoardTabShowsTheMailboxsBoard) {
   EXPECT_FALSE(app->window.IsDisabled("Velmora留言系统按钮16"));
   PumpFor(1500);  // the view paints after it has loaded
   EXPECT_FALSE(test::SaveScreenshot("window-board-lab.png").empty());
+
+  // The ticker came up at the same time: the publisher's first post, moving left.
+  wxWindow* headline = ControlWidget(frame, "滚动条");
+  ASSERT_TRUE(headline);
+  ASSERT_TRUE(PumpUntil([&] { return app->window.TimerPeriod("广告时钟") == 20; }, 20000))
+      << AnsiToUtf8(app->window.GetText("滚动条"));
+  EXPECT_EQ(app->window.GetText("滚动条"), "Sarvoke工具v2.1版发布 点击：1523 评论：12");
+  const int x = headline->GetPosition().x;
+  PumpFor(500);
+  EXPECT_LT(headline->GetPosition().x, x - 5);
   frame->Close();
   PumpUntil([&] { return !frame; });
   ProgramExit(*app);

@@ -49,7 +49,7 @@ class WindowTest : public testing::Test {
     runDirectory = test::MakeTempDirectory();
     ASSERT_FALSE(runDirectory.empty());
     app = CreateApp(runDirectory);
-    app->boardAtStart = false;  // no mailbox here
+    app->workersAtStart = false;  // no mailbox here
     frame = OpenMainWindow(app);
     ASSERT_TRUE(frame);
     ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
@@ -511,7 +511,7 @@ TEST_F(WindowTest, ClosingWritesTheSettingsAndLeavesRunningWorkersHarmless) {
 TEST(WindowStart, ChangesMadeBeforeTheHiddenPagesAreBuiltShowInThem) {
   const std::string dir = test::MakeTempDirectory();
   auto app = CreateApp(dir);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   wxWeakRef<wxFrame> frame = OpenMainWindow(app);
   ASSERT_TRUE(frame);
   std::thread([&] {

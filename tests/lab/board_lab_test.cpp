@@ -50,7 +50,7 @@ class BoardLab : public ::testing::Test {
     char tmpl[] = "/tmp/sarvoke-board-XXXXXX";
     dir = mkdtemp(tmpl);
     app = CreateApp(dir);
-    app->boardAtStart = false;
+    app->workersAtStart = false;
     app->boardFolder = dir + "/";
     view = AttachHeadlessView(app->window);
     app->window.Fire(Text(kMainWindow), Event::Created);
@@ -78,11 +78,12 @@ class BoardLab : public ::testing::Test {
   }
   bool Disabled(const char* button) { return app->window.IsDisabled(button); }
   std::vector<Text> Messages() { return RecordedMessages(*view); }
-  // Refreshes as "刷新" does, waiting for the worker to end ("刷新" usable again).
+  // Refreshes as "刷新" does, waiting for its worker to end.
   void PressRefresh() {
     ASSERT_TRUE(app->window.Fire("Velmora留言系统按钮14", Event::Clicked));
-    for (int i = 0; i < 500 && Disabled("Velmora留言系统按钮14"); ++i)
+    for (int i = 0; i < 500 && app->workersRunning > 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(app->workersRunning, 0);
     ASSERT_FALSE(Disabled("Velmora留言系统按钮14"));
   }
 

@@ -33,7 +33,7 @@ class LabAppTest : public ::testing::Test {
     char tmpl[] = "/tmp/sarvoke-lab-app-XXXXXX";
     runDir = mkdtemp(tmpl);
     app = CreateApp(runDir);
-    app->boardAtStart = false;  // no mailbox here
+    app->workersAtStart = false;  // no mailbox here
     view = AttachHeadlessView(app->window);
     app->window.Fire(Text(kMainWindow), Event::Created);
   }

@@ -177,7 +177,7 @@ TEST(SearchLabFaults, ServicesThatNeverAnswerGiveTheNetworkMessage) {
   char tmpl[] = "/tmp/sarvoke-search-XXXXXX";
   const std::string runDir = mkdtemp(tmpl);
   auto app = CreateApp(runDir);
-  app->boardAtStart = false;  // no mailbox here
+  app->workersAtStart = false;  // no mailbox here
   auto view = AttachHeadlessView(app->window);
   app->window.Fire(Text(kMainWindow), Event::Created);
   app->window.SetText("编辑框1", "setup");
