@@ -1,6 +1,7 @@
 #include "gui/main_frame.h"
 
 #include <wx/clipbrd.h>
+#include <wx/dcmemory.h>
 #include <wx/eventfilter.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
@@ -33,6 +34,9 @@ namespace {
 
 const wxString kFontFace = "Noto Sans CJK SC";
 constexpr int kFontPixels = 12;
+
+// The news ticker's label.
+constexpr std::string_view kHeadlineName = "滚动条";
 
 // The controls whose handlers search; their busy status says so.
 bool IsSearchControl(const Text& name) {
@@ -110,23 +114,62 @@ class LabelWidget : public wxWindow {
   void SetLabel(const wxString& s) override {
     if (s == text_) return;
     text_ = s;
+    picture_ = wxBitmap();
     Refresh();
   }
   wxString GetLabel() const override { return text_; }
   bool AcceptsFocus() const override { return false; }
+  bool SetForegroundColour(const wxColour& c) override {
+    picture_ = wxBitmap();
+    return wxWindow::SetForegroundColour(c);
+  }
+  bool SetBackgroundColour(const wxColour& c) override {
+    picture_ = wxBitmap();
+    return wxWindow::SetBackgroundColour(c);
+  }
+  // Where the text stands inside the widget, for a label that moves along a row of its own (the news
+  // ticker): the widget keeps its place and only the text's old and new places are painted again.
+  // Moving a widget fifty times a second would have the toolkit lay out the whole window each time.
+  void SetTextPlace(int x, int width) {
+    if (x == textX_ && width == textWidth_) return;
+    const int h = GetClientSize().y;
+    wxRect dirty(textX_, 0, textWidth_ < 0 ? GetClientSize().x : textWidth_, h);
+    textX_ = x;
+    textWidth_ = width;
+    dirty.Union(wxRect(textX_, 0, std::max(textWidth_, 0), h));
+    RefreshRect(dirty, false);
+  }
+  wxRect TextRect() const {
+    return wxRect(textX_, 0, textWidth_ < 0 ? GetClientSize().x : textWidth_, GetClientSize().y);
+  }
 
  private:
+  // The text is laid out and drawn once into a picture; a paint only copies the picture.
   void OnPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
+    const wxSize size = GetClientSize();
     const wxColour back = UseBgCol() ? GetBackgroundColour() : GetParent()->GetBackgroundColour();
+    const wxSize textSize(textWidth_ < 0 ? size.x : textWidth_, size.y);
+    if (!picture_.IsOk() || picture_.GetSize() != textSize || pictureBack_ != back) {
+      picture_ = wxBitmap(std::max(textSize.x, 1), std::max(textSize.y, 1));
+      pictureBack_ = back;
+      wxMemoryDC memory(picture_);
+      memory.SetBackground(wxBrush(back));
+      memory.Clear();
+      memory.SetFont(GetFont());
+      memory.SetTextForeground(GetForegroundColour());
+      const wxSize extent = memory.GetTextExtent(text_.empty() ? wxString("X") : text_);
+      memory.DrawText(text_, 0, (size.y - extent.y) / 2);
+    }
     dc.SetBackground(wxBrush(back));
-    dc.Clear();
-    dc.SetFont(GetFont());
-    dc.SetTextForeground(GetForegroundColour());
-    const wxSize extent = dc.GetTextExtent(text_.empty() ? wxString("X") : text_);
-    dc.DrawText(text_, 0, (GetClientSize().y - extent.y) / 2);
+    if (textWidth_ >= 0) dc.Clear();
+    dc.DrawBitmap(picture_, textX_, 0);
   }
   wxString text_;
+  wxBitmap picture_;
+  wxColour pictureBack_;
+  int textX_ = 0;
+  int textWidth_ = -1;  // -1: the whole widget
 };
 
 // The small HTML box: its links drawn side by side, separated by "|", each opened through OpenUrl when
@@ -227,6 +270,7 @@ struct Widget {
   bool onPage = false;
   wxWindow* window = nullptr;
   std::unique_ptr<wxTimer> timer;
+  bool headline = false;    // the news ticker's label, which moves inside its row
   wxWindow* web = nullptr;  // made by the web view module
   HtmlFallback* fallback = nullptr;
 };
@@ -284,6 +328,7 @@ class MainFrame : public wxFrame {
   void ShowMenu(const Text& menu);
   void OnShown();
   bool BlocksInput() const { return handlerDepth_ > 0; }
+  bool InHandler() const { return handlerDepth_ > 0; }
 
  private:
   struct Deferred {
@@ -386,6 +431,9 @@ MainFrame::MainFrame(const std::shared_ptr<App>& app)
     std::lock_guard lock(bridge->mutex);
     if (!bridge->frame) return;
     bridge->pending.insert({control, what});
+    // A handler's own changes are shown when it ends, or when it waits: no extra round of the event loop
+    // for them (the ticker's handler runs fifty times a second).
+    if (std::this_thread::get_id() == bridge->guiThread && bridge->frame->InHandler()) return;
     if (bridge->flushPosted) return;
     bridge->flushPosted = true;
     MainFrame* frame = bridge->frame;
@@ -467,6 +515,10 @@ void MainFrame::CreateLaterWidgets() {
 
 void MainFrame::Place(Widget& w, const Control& c) {
   if (!w.window) return;
+  if (w.headline) {
+    static_cast<LabelWidget*>(w.window)->SetTextPlace(c.left, c.width);
+    return;
+  }
   int x = c.left, y = c.top;
   if (w.onPage) {
     // The model places page controls relative to the tab control; the page's client area starts below
@@ -489,13 +541,19 @@ void MainFrame::CreateWidget(const Control& c) {
   const Text control = c.name;
   switch (c.kind) {
     case ControlKind::Label: {
-      auto* label = new LabelWidget(parent, name, pos, size);
+      // The headline spans its row; its text stands where the model puts the label.
+      const bool headline = c.name == kHeadlineName;
+      auto* label = headline
+                        ? new LabelWidget(parent, name, wxPoint(0, c.top), wxSize(kWindowWidth, c.height))
+                        : new LabelWidget(parent, name, pos, size);
       label->SetLabel(ToWx(c.text));
-      label->Bind(wxEVT_LEFT_DOWN, [this, control](wxMouseEvent& e) {
+      if (headline) label->SetTextPlace(c.left, c.width);
+      label->Bind(wxEVT_LEFT_DOWN, [this, control, label](wxMouseEvent& e) {
         e.Skip();
-        RunHandler(control, Event::LeftButtonDown);
+        if (label->TextRect().Contains(e.GetPosition())) RunHandler(control, Event::LeftButtonDown);
       });
       w.window = label;
+      w.headline = headline;
       break;
     }
     case ControlKind::EditBox: {
@@ -900,6 +958,7 @@ void MainFrame::RunHandler(const Text& control, Event event, int arg) {
   busyText_ = (IsSearchControl(control) ? Text("正在搜索…") : Text("正在联网，请稍候…")) + "（按 Esc 取消）";
   Model().Fire(control, event, arg);
   --handlerDepth_;
+  FlushChanges();
   ClearWaitCancel();
   EndBusy();
   while (!deferred_.empty() && handlerDepth_ == 0 && !shutDown_) {
@@ -920,6 +979,7 @@ void MainFrame::RunHandler(const Text& control, Event event, int arg) {
 
 void MainFrame::Pump() {
   if (shutDown_) return;
+  FlushChanges();
   if (handlerDepth_ > 0 && !busyShown_) {
     // The handler waits: say so, and keep the window painting until it is done.
     busyShown_ = true;
@@ -1059,6 +1119,11 @@ wxFrame* OpenMainWindow(const std::shared_ptr<App>& app) {
   frame->FlushChanges();  // the start state shows from the first paint
   frame->Show();
   return frame;
+}
+
+wxRect LabelTextRect(wxWindow* label) {
+  if (auto* l = dynamic_cast<LabelWidget*>(label)) return l->TextRect();
+  return label ? wxRect(wxPoint(0, 0), label->GetClientSize()) : wxRect();
 }
 
 wxWindow* ControlWidget(wxWindow* frame, std::string_view name) {

@@ -9,6 +9,8 @@
 // them.
 #pragma once
 
+#include <wx/gdicmn.h>
+
 #include <memory>
 #include <string_view>
 
@@ -32,5 +34,8 @@ wxFrame* OpenMainWindow(const std::shared_ptr<App>& app);
 
 // The widget of the named control (a Text name, code page 936); null for a timer or an unknown name.
 wxWindow* ControlWidget(wxWindow* frame, std::string_view name);
+// Where a label's text stands in its widget (the news ticker's moves along its row; every other label's
+// fills its widget).
+wxRect LabelTextRect(wxWindow* label);
 
 }  // namespace sarvoke

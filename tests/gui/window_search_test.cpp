@@ -206,9 +206,9 @@ TEST(WindowSearch, TheBoardTabShowsTheMailboxsBoard) {
   ASSERT_TRUE(PumpUntil([&] { return app->window.TimerPeriod("广告时钟") == 20; }, 20000))
       << AnsiToUtf8(app->window.GetText("滚动条"));
   EXPECT_EQ(app->window.GetText("滚动条"), "Sarvoke工具v2.1版发布 点击：1523 评论：12");
-  const int x = headline->GetPosition().x;
+  const int x = LabelTextRect(headline).x;
   PumpFor(500);
-  EXPECT_LT(headline->GetPosition().x, x - 5);
+  EXPECT_LT(LabelTextRect(headline).x, x - 5);
   frame->Close();
   PumpUntil([&] { return !frame; });
   ProgramExit(*app);
