@@ -14,6 +14,7 @@
 
 #include "mailbox.h"
 #include "publisher_home.h"
+#include "qq_services.h"
 #include "share_site.h"
 #include "static_site.h"
 
@@ -193,7 +194,8 @@ struct LabServer::Impl {
     std::thread thread;
     int port = 0;
   };
-  Service search{"search"}, publisher{"publisher"}, share{"share"}, staticSite{"static"};
+  Service search{"search"}, publisher{"publisher"}, share{"share"}, staticSite{"static"}, qq{"qq"};
+  std::atomic<bool> qqTimeEmpty{false};
   std::unique_ptr<Mailbox> mailbox;
   mutable std::mutex mutex;
   std::vector<LabRequest> requests;
@@ -261,7 +263,8 @@ struct LabServer::Impl {
         share.server, catalogue, [this] { return Host(share.port); },
         [this](const httplib::Request& req) { Record("share", req); });
     AddStaticSiteRoutes(staticSite.server, [this](const httplib::Request& req) { Record("static", req); });
-    for (Service* s : {&search, &publisher, &share, &staticSite}) {
+    AddQqServiceRoutes(qq.server, qqTimeEmpty, [this](const httplib::Request& req) { Record("qq", req); });
+    for (Service* s : {&search, &publisher, &share, &staticSite, &qq}) {
       s->server.set_error_handler([this, s](const httplib::Request& req, httplib::Response& res) {
         if (res.status == 404) Record(s->name, req);
       });
@@ -287,7 +290,8 @@ bool LabServer::Start() {
   } wants[] = {{&impl_->search, impl_->options.searchPort},
                {&impl_->publisher, impl_->options.publisherPort},
                {&impl_->share, impl_->options.shareSitePort},
-               {&impl_->staticSite, impl_->options.staticPort}};
+               {&impl_->staticSite, impl_->options.staticPort},
+               {&impl_->qq, 0}};
   if (impl_->options.neverAnswer) {
     for (const Want& w : wants)
       if (!impl_->ListenSilently(*w.service, w.port)) return false;
@@ -339,7 +343,8 @@ bool LabServer::StartMailbox() {
 void LabServer::Stop() {
   for (const int fd : impl_->silentSockets) close(fd);
   impl_->silentSockets.clear();
-  for (Impl::Service* s : {&impl_->search, &impl_->publisher, &impl_->share, &impl_->staticSite}) {
+  for (Impl::Service* s :
+       {&impl_->search, &impl_->publisher, &impl_->share, &impl_->staticSite, &impl_->qq}) {
     s->server.stop();
     if (s->thread.joinable()) s->thread.join();
   }
@@ -353,6 +358,8 @@ std::string LabServer::SearchEngineHost() const { return impl_->Host(impl_->sear
 std::string LabServer::PublisherHost() const { return impl_->Host(impl_->publisher.port); }
 std::string LabServer::ShareSiteDomain() const { return impl_->Host(impl_->share.port); }
 std::string LabServer::StaticContentHost() const { return impl_->Host(impl_->staticSite.port); }
+std::string LabServer::QqServiceHost() const { return impl_->Host(impl_->qq.port); }
+void LabServer::SetQqTimeEmpty(bool on) { impl_->qqTimeEmpty = on; }
 std::string LabServer::MailPop3Host() const {
   return impl_->mailbox ? impl_->Host(impl_->mailbox->Pop3Port()) : "";
 }
@@ -378,7 +385,8 @@ const std::vector<Share>& LabServer::Catalogue() const { return impl_->catalogue
 std::string LabServer::EndpointsFileText() const {
   std::string text = "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +
                      "\r\nShareSiteDomain=" + ShareSiteDomain() + "\r\nPublisherHost=" + PublisherHost() +
-                     "\r\nStaticContentHost=" + StaticContentHost() + "\r\n";
+                     "\r\nStaticContentHost=" + StaticContentHost() + "\r\nQqProfileHost=" + QqServiceHost() +
+                     "\r\nQqTimeHost=" + QqServiceHost() + "\r\n";
   if (impl_->mailbox) {
     text += "MailPop3Host=" + MailPop3Host() + "\r\nMailSmtpHost=" + MailSmtpHost() +
             "\r\nBoardMailbox=" + BoardMailbox() + "\r\n";

@@ -96,6 +96,9 @@ class LabServer {
   std::string PublisherHost() const;
   std::string ShareSiteDomain() const;
   std::string StaticContentHost() const;
+  // The QQ nickname and time services (see qq_services.h).
+  std::string QqServiceHost() const;
+  void SetQqTimeEmpty(bool on);
   std::string MailPop3Host() const;
   std::string MailSmtpHost() const;
 

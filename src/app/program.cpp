@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/skin.h"
+#include "board/board_post.h"
 #include "board/board_refresh.h"
 #include "platform/threads.h"
 #include "search/search_events.h"
@@ -29,6 +30,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   BindSearchEvents(*app);
   BindShareEvents(*app);
   BindBoardEvents(*app);
+  BindPostEvents(*app);
   BindTickerEvents(*app);
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "board/board_pages.h"
+#include "board/board_post.h"
 #include "board/board_refresh.h"
 #include "lab_app_fixture.h"
 #include "mailbox.h"
@@ -30,6 +31,8 @@ void UseLabMail(const lab::LabServer& lab) {
   e.mailSmtpHost = lab.MailSmtpHost();
   e.boardMailbox = lab.BoardMailbox();
   e.staticContentHost = lab.StaticContentHost();
+  e.qqProfileHost = lab.QqServiceHost();
+  e.qqTimeHost = lab.QqServiceHost();
   SetCurrentEndpoints(e);
 }
 
@@ -60,6 +63,7 @@ class BoardLab : public ::testing::Test {
     std::filesystem::remove_all(dir);
     // Back to the seeded board for the next test.
     if (!lab->StartPop3()) ADD_FAILURE() << "POP3 did not come back";
+    lab->SetQqTimeEmpty(false);
     lab->ClearMailbox();
     std::ifstream in(lab::LabServer::BuiltInBoardFile());
     std::stringstream ss;
@@ -79,12 +83,19 @@ class BoardLab : public ::testing::Test {
   bool Disabled(const char* button) { return app->window.IsDisabled(button); }
   std::vector<Text> Messages() { return RecordedMessages(*view); }
   // Refreshes as "刷新" does, waiting for its worker to end.
-  void PressRefresh() {
-    ASSERT_TRUE(app->window.Fire("Velmora留言系统按钮14", Event::Clicked));
+  void PressRefresh() { Press("Velmora留言系统按钮14"); }
+  // Presses a board button and waits until the refresh it starts has ended.
+  void Press(const char* button) {
+    ASSERT_TRUE(app->window.Fire(button, Event::Clicked));
     for (int i = 0; i < 500 && app->workersRunning > 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_EQ(app->workersRunning, 0);
     ASSERT_FALSE(Disabled("Velmora留言系统按钮14"));
+  }
+  void Post(const Text& nickname, const Text& message) {
+    app->window.SetText("Velmora留言系统编辑框14", nickname);
+    app->window.SetText("Velmora留言系统编辑框15", message);
+    Press("Velmora留言系统按钮13");
   }
 
   static lab::LabServer* lab;
@@ -231,6 +242,74 @@ TEST_F(BoardLab, NoSessionIsLeftOpen) {
     if (remote.size() > 5 && remote.substr(remote.size() - 5) == hexPort && state == "01") ++open;
   }
   EXPECT_EQ(open, 0);
+}
+
+// A post is mailed back with the board and read back by the refresh that follows, its text unchanged.
+TEST_F(BoardLab, APostIsReadBackAndTheRateGateCloses) {
+  PressRefresh();
+  const int mails = lab->MailCount();
+  Post("小张", "你好，测试一下\x95\x5C字");  // a double-byte character whose second byte is "\"
+  EXPECT_EQ(Messages(), std::vector<Text>{Text(kPostSucceeded)});
+  EXPECT_EQ(lab->MailCount(), mails + 1);
+  ASSERT_EQ(app->board.entries.size(), 13u);
+  EXPECT_EQ(app->board.entries[0].nickname, "小张");
+  EXPECT_EQ(app->board.entries[0].content, "你好，测试一下\x95\x5C字");
+  EXPECT_EQ(app->board.entries[0].time.size(), 19u);
+  EXPECT_EQ(app->board.entries[12].nickname, "管理员");  // every earlier post is still there
+  EXPECT_FALSE(app->board.postAllowed);
+  EXPECT_EQ(app->window.TimerPeriod("Velmora留言系统时钟1"), kRateGateMs);
+  // Too soon: refused before the mailbox is touched.
+  Post("小张", "再来一条");
+  EXPECT_EQ(Messages().back(), "您提交速度过快，请稍等一会儿再提交。");
+  EXPECT_EQ(lab->MailCount(), mails + 1);
+  app->window.Fire("Velmora留言系统时钟1", Event::Tick);
+  EXPECT_TRUE(app->board.postAllowed);
+  EXPECT_EQ(app->window.TimerPeriod("Velmora留言系统时钟1"), 0);
+}
+
+TEST_F(BoardLab, AFailedSendLeavesTheGateOpen) {
+  PressRefresh();
+  app->mailbox.smtpPort = 1;  // nothing listens there
+  const int mails = lab->MailCount();
+  Post("小张", "发不出去");
+  EXPECT_EQ(Messages(), std::vector<Text>{Text(kPostFailed)});
+  EXPECT_EQ(lab->MailCount(), mails);
+  EXPECT_TRUE(app->board.postAllowed);
+}
+
+// Mailing the new entry alone would take every earlier post from the board.
+TEST_F(BoardLab, APostWhenTheMailboxCannotBeReadIsRefused) {
+  PressRefresh();
+  const int mails = lab->MailCount();
+  lab->StopPop3();
+  Post("小张", "读不到");
+  ASSERT_GE(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0], kPostUnreadableBoard);
+  EXPECT_EQ(lab->MailCount(), mails);
+  EXPECT_TRUE(app->board.postAllowed);
+}
+
+TEST_F(BoardLab, AnEmptyServerTimeTakesTheLocalTime) {
+  lab->SetQqTimeEmpty(true);
+  Post("小张", "时间");
+  ASSERT_FALSE(app->board.entries.empty());
+  EXPECT_EQ(app->board.entries[0].content, "时间");
+  EXPECT_EQ(app->board.entries[0].time.size(), 19u) << app->board.entries[0].time;
+}
+
+TEST_F(BoardLab, AQqPostCarriesTheNumberAndAnHonestNickname) {
+  app->board.qqMode = true;
+  app->window.AddItem("Velmora留言系统组合框1", "20002");  // its QQ nickname holds -, \ and |
+  app->window.SetSelected("Velmora留言系统组合框1", 1);
+  Post("", "来自QQ");
+  ASSERT_FALSE(app->board.entries.empty());
+  const Endpoints e = CurrentEndpoints();
+  EXPECT_EQ(app->board.entries[0].nickname,
+            "<img src=\"http://" + e.qqAvatarHost + "/qzone/20002/20002/30\"/>abcd(<a href=\"http://" +
+                e.qqChatHost + "/msgrd?v=3&uin=20002&site=qq&menu=yes\">20002</a>)");
+  EXPECT_EQ(app->board.entries[0].content, "来自QQ");
+  EXPECT_EQ(FetchQqNickname("10001"), "小明");
+  EXPECT_EQ(FetchQqNickname("99999"), "");
 }
 
 }  // namespace

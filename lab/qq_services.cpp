@@ -1,0 +1,50 @@
+#include "qq_services.h"
+
+#include <httplib.h>
+
+#include <ctime>
+
+#include "mailbox.h"
+
+namespace sarvoke::lab {
+
+std::string QqNickname(const std::string& number) {
+  if (number == "10001") return "小明";
+  if (number == "12345") return "<b>粗体</b>&amp;";
+  if (number == "20002") return "a-b\\c|d";
+  if (number == "30003") return "Alice";
+  return "";
+}
+
+void AddQqServiceRoutes(httplib::Server& server, const std::atomic<bool>& emptyTime,
+                        std::function<void(const httplib::Request&)> record) {
+  server.Get("/fcg-bin/cgi_get_portrait.fcg", [record](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    const std::string n = req.get_param_value("uins");
+    const std::string nick = QqNickname(n);
+    if (nick.empty()) {
+      res.set_content("portraitCallBack({})", "text/html");
+      return;
+    }
+    // The real service's shape: the number's avatar address, some figures, then the nickname.
+    const std::string body = "portraitCallBack({\"" + n + "\":[\"http://qlogo1.store.qq.com/qzone/" + n +
+                             "/" + n + "/100\",1,-1,0,0,0,\"" + nick + "\",0]})";
+    res.set_content(Utf8ToGbk(body), "text/html");
+  });
+  server.Get("/cgi-bin/cgi_svrtime",
+             [record, &emptyTime](const httplib::Request& req, httplib::Response& res) {
+               record(req);
+               if (emptyTime) {
+                 res.set_content("", "text/plain");
+                 return;
+               }
+               const std::time_t now = std::time(nullptr);
+               std::tm local{};
+               localtime_r(&now, &local);
+               char text[32];
+               std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S\r\n", &local);
+               res.set_content(text, "text/plain");
+             });
+}
+
+}  // namespace sarvoke::lab
