@@ -9,21 +9,13 @@
 #include <cstdlib>
 
 #include "app/window_model.h"
+#include "board/board_controls.h"
 #include "net/endpoints.h"
 #include "platform/files.h"
 #include "text/code_page.h"
 
 namespace sarvoke {
 namespace {
-
-constexpr std::string_view kBoardBrowser = "Velmora留言系统超文本浏览框1";
-constexpr std::string_view kPostButton = "Velmora留言系统按钮13";
-constexpr std::string_view kRefreshButton = "Velmora留言系统按钮14";
-constexpr std::string_view kPreviousButton = "Velmora留言系统按钮15";
-constexpr std::string_view kNextButton = "Velmora留言系统按钮16";
-constexpr std::string_view kGoButton = "Velmora留言系统按钮17";
-constexpr std::string_view kPageBox = "Velmora留言系统编辑框16";
-constexpr std::string_view kPageLabel = "Velmora留言系统标签21";
 
 // `dir` as the board's folder: created for the user alone, or found to be the user's own folder.
 bool UsableFolder(const std::string& dir) {

@@ -1,5 +1,6 @@
 #include "board/board_post.h"
 
+#include "board/board_controls.h"
 #include "board/board_format.h"
 #include "board/board_refresh.h"
 #include "net/endpoints.h"
@@ -14,13 +15,6 @@
 namespace sarvoke {
 namespace {
 
-constexpr std::string_view kNicknameBox = "Velmora留言系统编辑框14";
-constexpr std::string_view kMessageBox = "Velmora留言系统编辑框15";
-constexpr std::string_view kQqChoice = "Velmora留言系统组合框1";
-constexpr std::string_view kRateGate = "Velmora留言系统时钟1";
-constexpr std::string_view kBoardButtons[] = {"Velmora留言系统按钮13", "Velmora留言系统按钮14",
-                                              "Velmora留言系统按钮15", "Velmora留言系统按钮16",
-                                              "Velmora留言系统按钮17"};
 constexpr std::string_view kReservedMessage = "昵称和留言内容中不可以出现-、\\、|三个字符。";
 
 bool HoldsReserved(std::string_view text) {

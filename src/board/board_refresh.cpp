@@ -1,21 +1,12 @@
 #include "board/board_refresh.h"
 
+#include "board/board_controls.h"
 #include "board/board_pages.h"
 #include "platform/files.h"
 #include "platform/mail_text.h"
 #include "text/code_page.h"
 
 namespace sarvoke {
-namespace {
-
-constexpr std::string_view kBoardButtons[] = {"Velmora留言系统按钮13", "Velmora留言系统按钮14",
-                                              "Velmora留言系统按钮15", "Velmora留言系统按钮16",
-                                              "Velmora留言系统按钮17"};
-constexpr std::string_view kPostButton = "Velmora留言系统按钮13";
-constexpr std::string_view kRefreshButton = "Velmora留言系统按钮14";
-constexpr std::string_view kBoardBrowser = "Velmora留言系统超文本浏览框1";
-
-}  // namespace
 
 bool ReadBoard(App& app, Pop3Session& session) {
   BoardState& b = app.board;
