@@ -387,7 +387,7 @@ class MainFrame : public wxFrame {
 
 int InputBlocker::FilterEvent(wxEvent& event) {
   if (!frame_->BlocksInput() || !IsUserInput(event.GetEventType())) return Event_Skip;
-  wxWindow* w = wxDynamicCast(event.GetEventObject(), wxWindow);
+  wxWindow* w = dynamic_cast<wxWindow*>(event.GetEventObject());
   if (!w || wxGetTopLevelParent(w) != frame_) return Event_Skip;
   // Esc gives up the wait: the handler sees its transfer fail and ends as it does for any failure.
   if (event.GetEventType() == wxEVT_KEY_DOWN || event.GetEventType() == wxEVT_CHAR_HOOK) {
@@ -820,7 +820,7 @@ void MainFrame::Apply(const Text& name, Property what) {
 }
 
 void MainFrame::SyncItems(Widget& w, const Control& c) {
-  auto* choice = wxDynamicCast(w.window, wxChoice);
+  auto* choice = dynamic_cast<wxChoice*>(w.window);
   if (!choice) return;
   bool same = choice->GetCount() == c.items.size();
   for (std::size_t i = 0; same && i < c.items.size(); ++i) same = choice->GetString(i) == ToWx(c.items[i]);
@@ -832,11 +832,11 @@ void MainFrame::SyncItems(Widget& w, const Control& c) {
 }
 
 void MainFrame::SyncSelection(Widget& w, const Control& c) {
-  if (auto* choice = wxDynamicCast(w.window, wxChoice)) {
+  if (auto* choice = dynamic_cast<wxChoice*>(w.window)) {
     const int next =
         c.selected >= 0 && c.selected < static_cast<int>(choice->GetCount()) ? c.selected : wxNOT_FOUND;
     if (choice->GetSelection() != next) choice->SetSelection(next);
-  } else if (auto* list = wxDynamicCast(w.window, wxListCtrl)) {
+  } else if (auto* list = dynamic_cast<wxListCtrl*>(w.window)) {
     const int current = ListSelection(list);
     if (current == c.selected) return;
     if (current >= 0) list->SetItemState(current, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
@@ -855,7 +855,7 @@ void MainFrame::SyncSelection(Widget& w, const Control& c) {
 }
 
 void MainFrame::SyncRows(Widget& w, const Control& c) {
-  auto* list = wxDynamicCast(w.window, wxListCtrl);
+  auto* list = dynamic_cast<wxListCtrl*>(w.window);
   if (!list) return;
   const int rows = static_cast<int>(c.rows.size());
   const int columns = list->GetColumnCount();
@@ -878,7 +878,7 @@ void MainFrame::SyncRows(Widget& w, const Control& c) {
 }
 
 void MainFrame::ShowPicture(Widget& w, const Control& c) {
-  auto* bitmap = wxDynamicCast(w.window, wxStaticBitmap);
+  auto* bitmap = dynamic_cast<wxStaticBitmap*>(w.window);
   if (!bitmap) return;
   wxImage image;
   if (!c.picture.empty()) {
