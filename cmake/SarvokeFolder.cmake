@@ -1,13 +1,18 @@
-# sarvoke_folder(NAME [LIBS libs...])
+# sarvoke_folder(NAME [LIBS libs...] [TEST_LIBS libs...] [EXCLUDE files...])
 # Builds the folder's sources (every *.cpp but *_test.cpp) into the static library sarvoke_NAME and its
 # unit tests (*_test.cpp beside them) into NAME_tests, registered with CTest under the label "unit".
-# Files are picked up by glob so that adding a file to a folder needs no edit here.
+# Files are picked up by glob so that adding a file to a folder needs no edit here; EXCLUDE names the
+# files of an operating-system variant that this build does not use.
 function(sarvoke_folder name)
-  cmake_parse_arguments(ARG "" "" "LIBS;TEST_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;TEST_LIBS;EXCLUDE" ${ARGN})
   file(GLOB all_cpp CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   set(srcs "")
   set(tests "")
   foreach(f IN LISTS all_cpp)
+    get_filename_component(leaf "${f}" NAME)
+    if(leaf IN_LIST ARG_EXCLUDE)
+      continue()
+    endif()
     if(f MATCHES "_test\\.cpp$")
       list(APPEND tests "${f}")
     else()

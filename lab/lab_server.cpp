@@ -195,7 +195,7 @@ struct LabServer::Impl {
     int port = 0;
   };
   Service search{"search"}, publisher{"publisher"}, share{"share"}, staticSite{"static"}, qq{"qq"};
-  std::atomic<bool> qqTimeEmpty{false};
+  QqServiceModes qqModes;
   std::unique_ptr<Mailbox> mailbox;
   mutable std::mutex mutex;
   std::vector<LabRequest> requests;
@@ -263,7 +263,8 @@ struct LabServer::Impl {
         share.server, catalogue, [this] { return Host(share.port); },
         [this](const httplib::Request& req) { Record("share", req); });
     AddStaticSiteRoutes(staticSite.server, [this](const httplib::Request& req) { Record("static", req); });
-    AddQqServiceRoutes(qq.server, qqTimeEmpty, [this](const httplib::Request& req) { Record("qq", req); });
+    AddQqServiceRoutes(qq.server, qqModes, SARVOKE_LAB_AVATARS,
+                       [this](const httplib::Request& req) { Record("qq", req); });
     for (Service* s : {&search, &publisher, &share, &staticSite, &qq}) {
       s->server.set_error_handler([this, s](const httplib::Request& req, httplib::Response& res) {
         if (res.status == 404) Record(s->name, req);
@@ -359,7 +360,11 @@ std::string LabServer::PublisherHost() const { return impl_->Host(impl_->publish
 std::string LabServer::ShareSiteDomain() const { return impl_->Host(impl_->share.port); }
 std::string LabServer::StaticContentHost() const { return impl_->Host(impl_->staticSite.port); }
 std::string LabServer::QqServiceHost() const { return impl_->Host(impl_->qq.port); }
-void LabServer::SetQqTimeEmpty(bool on) { impl_->qqTimeEmpty = on; }
+void LabServer::SetQqTimeEmpty(bool on) { impl_->qqModes.emptyTime = on; }
+void LabServer::SetQqAvatarDelay(long long number, int ms) {
+  impl_->qqModes.slowAvatarNumber = number;
+  impl_->qqModes.slowAvatarMs = ms;
+}
 std::string LabServer::MailPop3Host() const {
   return impl_->mailbox ? impl_->Host(impl_->mailbox->Pop3Port()) : "";
 }
@@ -386,7 +391,8 @@ std::string LabServer::EndpointsFileText() const {
   std::string text = "[endpoints]\r\nSearchEngineHost=" + SearchEngineHost() +
                      "\r\nShareSiteDomain=" + ShareSiteDomain() + "\r\nPublisherHost=" + PublisherHost() +
                      "\r\nStaticContentHost=" + StaticContentHost() + "\r\nQqProfileHost=" + QqServiceHost() +
-                     "\r\nQqTimeHost=" + QqServiceHost() + "\r\n";
+                     "\r\nQqTimeHost=" + QqServiceHost() + "\r\nQqAvatarHost=" + QqServiceHost() +
+                     "\r\nQqChatHost=" + QqServiceHost() + "\r\n";
   if (impl_->mailbox) {
     text += "MailPop3Host=" + MailPop3Host() + "\r\nMailSmtpHost=" + MailSmtpHost() +
             "\r\nBoardMailbox=" + BoardMailbox() + "\r\n";

@@ -96,9 +96,11 @@ class LabServer {
   std::string PublisherHost() const;
   std::string ShareSiteDomain() const;
   std::string StaticContentHost() const;
-  // The QQ nickname and time services (see qq_services.h).
+  // The QQ nickname, time and avatar services (see qq_services.h).
   std::string QqServiceHost() const;
   void SetQqTimeEmpty(bool on);
+  // The avatar of `number` answers after `ms` milliseconds (0: at once).
+  void SetQqAvatarDelay(long long number, int ms);
   std::string MailPop3Host() const;
   std::string MailSmtpHost() const;
 

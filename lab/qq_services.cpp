@@ -2,7 +2,11 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <ctime>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "mailbox.h"
 
@@ -16,8 +20,37 @@ std::string QqNickname(const std::string& number) {
   return "";
 }
 
-void AddQqServiceRoutes(httplib::Server& server, const std::atomic<bool>& emptyTime,
+namespace {
+
+bool ReadFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  out = all.str();
+  return true;
+}
+
+}  // namespace
+
+void AddQqServiceRoutes(httplib::Server& server, const QqServiceModes& modes, std::string avatarFolder,
                         std::function<void(const httplib::Request&)> record) {
+  server.Get(R"(/qzone/(\d*)/(\d*)/30)", [record, &modes, avatarFolder](const httplib::Request& req,
+                                                                        httplib::Response& res) {
+    record(req);
+    const std::string n = req.matches[1];
+    if (!n.empty() && n.size() < 19 && std::stoll(n) == modes.slowAvatarNumber && modes.slowAvatarMs > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(modes.slowAvatarMs.load()));
+    std::string body;
+    if (!n.empty() && ReadFile(avatarFolder + "/" + n + ".jpg", body)) {
+      res.set_content(body, "image/jpeg");
+    } else if ((!n.empty() && ReadFile(avatarFolder + "/" + n + ".png", body)) ||
+               ReadFile(avatarFolder + "/default.png", body)) {
+      res.set_content(body, "image/png");
+    } else {
+      res.status = 404;
+    }
+  });
   server.Get("/fcg-bin/cgi_get_portrait.fcg", [record](const httplib::Request& req, httplib::Response& res) {
     record(req);
     const std::string n = req.get_param_value("uins");
@@ -31,20 +64,19 @@ void AddQqServiceRoutes(httplib::Server& server, const std::atomic<bool>& emptyT
                              "/" + n + "/100\",1,-1,0,0,0,\"" + nick + "\",0]})";
     res.set_content(Utf8ToGbk(body), "text/html");
   });
-  server.Get("/cgi-bin/cgi_svrtime",
-             [record, &emptyTime](const httplib::Request& req, httplib::Response& res) {
-               record(req);
-               if (emptyTime) {
-                 res.set_content("", "text/plain");
-                 return;
-               }
-               const std::time_t now = std::time(nullptr);
-               std::tm local{};
-               localtime_r(&now, &local);
-               char text[32];
-               std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S\r\n", &local);
-               res.set_content(text, "text/plain");
-             });
+  server.Get("/cgi-bin/cgi_svrtime", [record, &modes](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    if (modes.emptyTime) {
+      res.set_content("", "text/plain");
+      return;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S\r\n", &local);
+    res.set_content(text, "text/plain");
+  });
 }
 
 }  // namespace sarvoke::lab

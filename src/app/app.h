@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/window_model.h"
@@ -38,6 +39,9 @@ struct App : std::enable_shared_from_this<App> {
   bool workersAtStart = true;
   // Set by ProgramExit; worker routines look at it before they touch the window again.
   std::atomic<bool> exiting{false};
+  // Held by each display of the QQ avatar: the first runs on a worker, later ones on the GUI thread, and
+  // all write the same files and picture.
+  std::mutex avatarRun;
   // Worker routines started and not yet ended.
   std::atomic<int> workersRunning{0};
 };

@@ -6,6 +6,7 @@
 #include "app/skin.h"
 #include "board/board_post.h"
 #include "board/board_refresh.h"
+#include "board/qq_identity.h"
 #include "platform/threads.h"
 #include "search/search_events.h"
 #include "share/share_actions.h"
@@ -31,6 +32,7 @@ void BindEvents(const std::shared_ptr<App>& shared) {
   BindShareEvents(*app);
   BindBoardEvents(*app);
   BindPostEvents(*app);
+  BindQqEvents(*app);
   BindTickerEvents(*app);
 }
 
@@ -51,6 +53,7 @@ void WindowCreated(App& app) {
   if (!problem.empty()) w.MessageBox(problem);
   if (app.workersAtStart) StartTicker(app);
   app.mailbox = CurrentMailboxAccount();
+  ChooseQqIdentity(app);
   // The board's start values; a refresh that finds entries reads them all anew.
   app.board.settings = BoardSettings{};
   app.board.postAllowed = true;
