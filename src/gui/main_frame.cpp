@@ -680,6 +680,8 @@ void MainFrame::CreateWidget(const Control& c) {
   }
   auto& stored = widgets_[c.name] = std::move(w);
   if (stored.kind == ControlKind::HtmlBox) ShowLinks(stored, c);
+  // A picture the model got before its page was built (the avatar's worker is quick) shows at once.
+  if (stored.kind == ControlKind::PictureBox) ShowPicture(stored, c);
   if (stored.window) {
     Place(stored, c);
     stored.window->Show(c.visible);

@@ -22,6 +22,10 @@
 #include "platform/url_opener.h"
 #include "text/code_page.h"
 
+// Last: Xlib's macros (None, Status, Bool) would clash with the names of the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace sarvoke {
 namespace {
 
@@ -212,6 +216,59 @@ TEST(WindowSearch, TheBoardTabShowsTheMailboxsBoard) {
   frame->Close();
   PumpUntil([&] { return !frame; });
   ProgramExit(*app);
+}
+
+// A QQ account logged in on this desktop: the board tab offers its number instead of the nickname box
+// and shows its avatar; "不使用QQ登录" brings the nickname box back.
+TEST(WindowSearch, TheBoardTabOffersTheQqAccountOfThisDesktop) {
+  Display* x = XOpenDisplay(nullptr);
+  ASSERT_TRUE(x);
+  const Window qqWindow = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 30, 30, 0, 0, 0);
+  XClassHint hint{const_cast<char*>("qq"), const_cast<char*>("5B3838F5-0C81-46D9-A4C0-6EA28CA3E942")};
+  XSetClassHint(x, qqWindow, &hint);
+  XStoreName(x, qqWindow, "QQ2013 10001");
+  XSync(x, False);
+
+  const std::string dir = test::MakeTempDirectory();
+  LabProcess lab(dir, SARVOKE_SOURCE_DIR "/lab/board.txt");
+  ASSERT_TRUE(lab.ready) << "the lab did not start";
+  auto app = CreateApp(dir);
+  app->boardFolder = dir + "/";
+  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
+  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+  app->window.SetSelected("高级选择夹1", 1);
+  ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "Velmora留言系统图片框1") != nullptr; }));
+  auto* choice = dynamic_cast<wxChoice*>(ControlWidget(frame, "Velmora留言系统组合框1"));
+  auto* avatar = dynamic_cast<wxStaticBitmap*>(ControlWidget(frame, "Velmora留言系统图片框1"));
+  wxWindow* nickname = ControlWidget(frame, "Velmora留言系统编辑框14");
+  ASSERT_TRUE(choice && avatar && nickname);
+  ASSERT_TRUE(PumpUntil([&] { return avatar->GetBitmap().IsOk(); }, 20000))
+      << "no avatar shown; the model has " << app->window.Snapshot("Velmora留言系统图片框1").picture.size()
+      << " bytes";
+  EXPECT_EQ(avatar->GetBitmap().GetWidth(), 30);
+  EXPECT_TRUE(choice->IsShown());
+  EXPECT_FALSE(nickname->IsShown());
+  ASSERT_EQ(choice->GetCount(), 2u);
+  EXPECT_EQ(choice->GetString(1), "10001");
+  EXPECT_EQ(choice->GetSelection(), 1);
+  EXPECT_TRUE(app->board.qqMode);
+  PumpFor(500);
+  EXPECT_FALSE(test::SaveScreenshot("window-board-qq.png").empty());
+
+  choice->SetSelection(0);
+  wxCommandEvent picked(wxEVT_CHOICE, choice->GetId());
+  picked.SetInt(0);
+  picked.SetEventObject(choice);
+  choice->GetEventHandler()->ProcessEvent(picked);
+  ASSERT_TRUE(PumpUntil([&] { return nickname->IsShown(); }));
+  EXPECT_FALSE(choice->IsShown());
+  EXPECT_FALSE(avatar->IsShown());
+  EXPECT_FALSE(app->board.qqMode);
+  frame->Close();
+  PumpUntil([&] { return !frame; });
+  ProgramExit(*app);
+  XDestroyWindow(x, qqWindow);
+  XCloseDisplay(x);
 }
 
 }  // namespace
