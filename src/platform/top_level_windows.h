@@ -2,8 +2,8 @@
 //
 //   for (const Text& title : TopLevelWindowTitles("5B3838F5-0C81-46D9-A4C0-6EA28CA3E942")) ...
 //
-// On X11 the window class is the class part of a window's WM_CLASS; the title is its _NET_WM_NAME, else
-// its WM_NAME. Without an X display (or in a build without X11) there are no windows.
+// On X11 the window class is either string of a window's WM_CLASS (instance or class); the title is its
+// _NET_WM_NAME, else its WM_NAME. Without an X display (or in a build without X11) there are no windows.
 #pragma once
 
 #include <string_view>

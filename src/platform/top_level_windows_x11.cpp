@@ -69,7 +69,10 @@ Text CutAtCharacter(const Text& text, std::size_t limit) {
 void Collect(Display* d, Window w, int depth, std::string_view windowClass, std::vector<Text>& titles) {
   XClassHint hint{};
   if (XGetClassHint(d, w, &hint)) {
-    const bool match = hint.res_class && windowClass == hint.res_class;
+    // Either string of WM_CLASS counts: toolkits differ in which of the two carries the name a program
+    // gives (Tk puts it in the instance and lowers the class's case).
+    const bool match = (hint.res_class && windowClass == hint.res_class) ||
+                       (hint.res_name && windowClass == hint.res_name);
     if (hint.res_name) XFree(hint.res_name);
     if (hint.res_class) XFree(hint.res_class);
     if (match) titles.push_back(CutAtCharacter(Utf8ToAnsiText(Utf8Title(d, w)), kTitleLimit));

@@ -125,11 +125,17 @@ TEST_F(QqIdentity, NumbersComeFromTheTitlesOfTheQqWindows) {
   MakeWindow(kQqClass, "QQ 1234");
   MakeWindow(kQqClass, "小明(20002) - QQ", /*netWmName=*/true, /*framed=*/true);
   MakeWindow(kQqClass, "");
+  // The class as the instance half of WM_CLASS, as Tk sets it.
+  const Window tk = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 30, 30, 0, 0, 0);
+  XClassHint tkHint{const_cast<char*>(kQqClass), const_cast<char*>("5b3838f5-0c81-46d9-a4c0-6ea28ca3e942")};
+  XSetClassHint(display, tk, &tkHint);
+  XStoreName(display, tk, "QQ 30003");
+  XSync(display, False);
   std::vector<Text> numbers;
-  EXPECT_EQ(FindQqNumbers(true, &numbers), 5);
-  EXPECT_EQ(numbers, (std::vector<Text>{"10001", "12345", "", "20002", ""}));
+  EXPECT_EQ(FindQqNumbers(true, &numbers), 6);
+  EXPECT_EQ(numbers, (std::vector<Text>{"10001", "12345", "", "20002", "", "30003"}));
   std::vector<Text> untouched;
-  EXPECT_EQ(FindQqNumbers(false, &untouched), 5);
+  EXPECT_EQ(FindQqNumbers(false, &untouched), 6);
   EXPECT_TRUE(untouched.empty());
 }
 
