@@ -29,6 +29,9 @@ struct RgbPicture {
 // False for any other format, a broken picture, or one over the limits.
 bool DecodePicture(const Bytes& file, RgbPicture& out);
 
+// `picture` as a baseline JPEG of `quality` (1-100); false when the encoder refuses it.
+bool EncodePictureAsJpeg(const RgbPicture& picture, int quality, Bytes& out);
+
 // Reads `source` (PNG or JPEG) and replaces `target` with it as a baseline JPEG of `quality` (1-100).
 // 0 on success; otherwise 1 (source unreadable or too large), 2 (not a picture it can read), 3 (the
 // target could not be written).

@@ -113,7 +113,12 @@ bool EncodeJpegInto(jpeg_compress_struct& info, const RgbPicture& picture, int q
   return true;
 }
 
-bool EncodeJpeg(const RgbPicture& picture, int quality, Bytes& out) {
+}  // namespace
+
+bool EncodePictureAsJpeg(const RgbPicture& picture, int quality, Bytes& out) {
+  if (!WithinLimits(picture.width > 0 ? picture.width : 0, picture.height > 0 ? picture.height : 0) ||
+      picture.pixels.size() < static_cast<std::size_t>(picture.width) * picture.height * 3)
+    return false;
   jpeg_compress_struct info;
   JpegError error;
   info.err = &error.mgr;
@@ -133,8 +138,6 @@ bool EncodeJpeg(const RgbPicture& picture, int quality, Bytes& out) {
   return true;
 }
 
-}  // namespace
-
 bool DecodePicture(const Bytes& file, RgbPicture& out) {
   out = RgbPicture{};
   bool ok = false;
@@ -153,7 +156,7 @@ int ConvertToJpeg(const std::string& source, const std::string& target, int qual
   RgbPicture picture;
   if (!DecodePicture(file, picture)) return 2;
   Bytes jpeg;
-  if (!EncodeJpeg(picture, quality < 1 ? 1 : quality > 100 ? 100 : quality, jpeg)) return 2;
+  if (!EncodePictureAsJpeg(picture, quality < 1 ? 1 : quality > 100 ? 100 : quality, jpeg)) return 2;
   return WriteWholeFile(target, jpeg) ? 0 : 3;
 }
 

@@ -57,16 +57,7 @@ int TickerWidth(const Text& caption) {
   return static_cast<int>(static_cast<long long>(caption.size()) * 608 / 100);
 }
 
-void FetchTicker(App& app) {
-  WindowModel& w = app.window;
-  if (!IsSearchHostReachable(2000)) {
-    w.SetText(Text(kHeadline), Text(kTickerOffline));
-    return;
-  }
-  // The page is read as the bytes it came as and converted from UTF-8 once, after the escapes are
-  // undone: converting it as it arrives too would garble every Chinese character a second time.
-  const Bytes body = HttpFetch("http://" + CurrentEndpoints().publisherHost, {.keepBytes = true});
-  const Text page = PercentDecodeText(TextFromBytes(body), true);
+std::vector<TickerPost> ParseTickerPosts(const Text& page) {
   SimplePattern pattern;
   std::vector<TickerPost> posts;
   if (CompileSimplePattern(pattern, kTickerPattern, true)) {
@@ -77,6 +68,20 @@ void FetchTicker(App& app) {
     ReleaseMatches(matches);
     ReleaseSimplePattern(pattern);
   }
+  return posts;
+}
+
+void FetchTicker(App& app) {
+  WindowModel& w = app.window;
+  if (!IsSearchHostReachable(2000)) {
+    w.SetText(Text(kHeadline), Text(kTickerOffline));
+    return;
+  }
+  // The page is read as the bytes it came as and converted from UTF-8 once, after the escapes are
+  // undone: converting it as it arrives too would garble every Chinese character a second time.
+  const Bytes body = HttpFetch("http://" + CurrentEndpoints().publisherHost, {.keepBytes = true});
+  const Text page = PercentDecodeText(TextFromBytes(body), true);
+  std::vector<TickerPost> posts = ParseTickerPosts(page);
   if (posts.empty()) {
     w.SetText(Text(kHeadline), Text(kTickerFailed));
     return;

@@ -18,6 +18,9 @@ inline constexpr std::string_view kTickerFailed = "获取失败";
 // hexadecimal digits stays as it stands), then, with `convert`, read as UTF-8 into code page 936.
 Text PercentDecodeText(std::string_view text, bool convert);
 
+// The posts of the home page's text (escapes already undone), in page order.
+std::vector<TickerPost> ParseTickerPosts(const Text& page);
+
 // The width of the headline for a caption: 6.08 pixels a byte, cut toward zero.
 int TickerWidth(const Text& caption);
 
