@@ -37,7 +37,7 @@ std::string UseEndpointsFile(const std::string& path) {
 
 std::shared_ptr<App> CreateHeadlessApp() {
   const char* runDir = std::getenv("SARVOKE_RUN_DIRECTORY");
-  auto app = CreateApp(runDir && *runDir ? runDir : ProgramDirectory());
+  auto app = CreateApp(runDir && *runDir ? runDir : SettingsFolder());
   AttachHeadlessView(app->window, [](const Text& message) {
     std::fprintf(stderr, "%s\n", TerminalSafe(AnsiToUtf8(message), true).c_str());
   });

@@ -17,7 +17,8 @@ int UsageError(const std::string& why);
 std::string UseEndpointsFile(const std::string& path);
 
 // The program's state with the event table bound and a headless view that writes each message box to
-// standard error; the settings file is looked for in $SARVOKE_RUN_DIRECTORY or beside the program.
+// standard error; the settings file is looked for in $SARVOKE_RUN_DIRECTORY or in the settings folder that
+// the window uses (SettingsFolder).
 std::shared_ptr<App> CreateHeadlessApp();
 
 // `utf8` fit for a terminal: control characters (tabs, CR, ESC and the rest) become spaces, so that a

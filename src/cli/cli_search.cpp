@@ -12,7 +12,7 @@ const char* CommandLineUsage() {
       u8"       sarvoke shares [search options] ROW WORD\n"
       u8"       sarvoke link [--to plain|thunder|flashget|qqdl] TEXT\n"
       u8"       sarvoke dlink [--to plain|thunder|flashget|qqdl] SHARE-PAGE-ADDRESS\n"
-      u8"       sarvoke --help\n"
+      u8"       sarvoke --help | --version\n"
       u8"\n"
       u8"search  types WORD into the search box and presses Enter, as a person would, then prints each row\n"
       u8"        of the result list as one line: file name, size, sharer, share time and download count,\n"
@@ -23,8 +23,8 @@ const char* CommandLineUsage() {
       u8"        --endpoints FILE the hosts of the outside services, an INI file with a section\n"
       u8"                         [endpoints] (SearchEngineHost=127.0.0.1:18080, ...)\n"
       u8"        --urls           a sixth field: the row's share page address, for dlink\n"
-      u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini beside\n"
-      u8"        the program; the command never writes it.\n"
+      u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini (its\n"
+      u8"        place is named below); the command never writes it.\n"
       u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error, 3 the results page\n"
       u8"        could not be fetched (no connection, no answer, an error page).\n"
       u8"\n"
@@ -42,7 +42,9 @@ const char* CommandLineUsage() {
       u8"        Exit status: 0 printed, 1 no download address (the message says why), 2 usage error.\n"
       u8"\n"
       u8"Environment: SARVOKE_ENDPOINTS names an endpoints file; SARVOKE_RUN_DIRECTORY replaces the\n"
-      u8"program's directory as the place of the settings file.\n");
+      u8"settings file's folder for the sub-commands. The settings file stays beside the program when it\n"
+      u8"is there and can be written (a copy in a folder of its own), otherwise it is kept in\n"
+      u8"$XDG_CONFIG_HOME/sarvoke (~/.config/sarvoke).\n");
 }
 
 int SearchCommand(int argc, char** argv) {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/settings.h"
+#include "cli/cli_common.h"
 #include "cli/cli_link.h"
 #include "cli/cli_search.h"
 #include "cli/cli_shares.h"
@@ -20,6 +22,12 @@
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(sarvoke::CommandLineUsage(), stdout);
+    std::printf("\nSettings file: %s\n",
+                sarvoke::TerminalSafe(sarvoke::SettingsFilePath(sarvoke::SettingsFolder())).c_str());
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("sarvoke %s\n", SARVOKE_VERSION);
     return 0;
   }
   // A bad endpoints file named by the environment must not send anything to the built-in hosts.
@@ -35,10 +43,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sarvoke: unknown command %s\n%s", argv[1], sarvoke::CommandLineUsage());
     return 2;
   }
-  // The settings file stays beside this program, whichever file draws the window.
-  const std::string dir = sarvoke::ProgramDirectory();
-  const std::string window = dir + "/sarvoke-window";
-  const char* args[] = {window.c_str(), "--run-dir", dir.c_str(), nullptr};
+  // The settings file is where this program says it is (--help), whichever file draws the window.
+  const std::string window = sarvoke::ProgramDirectory() + "/sarvoke-window";
+  const std::string settings = sarvoke::SettingsFolder();
+  const char* args[] = {window.c_str(), "--run-dir", settings.c_str(), nullptr};
   execv(window.c_str(), const_cast<char* const*>(args));
   std::fprintf(stderr, "sarvoke: cannot start the window %s: %s\n", window.c_str(), std::strerror(errno));
   return 2;

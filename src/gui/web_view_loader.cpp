@@ -1,4 +1,5 @@
-// Loads the web view module: beside the program first, then where the build put it.
+// Loads the web view module: beside the program first, then where an install puts it (a path relative to
+// the program's folder, so that any prefix works), then where the build put it.
 #include <dlfcn.h>
 
 #include <string>
@@ -12,8 +13,10 @@ const WebViewModule& LoadWebViewModule() {
   static const WebViewModule module = [] {
     WebViewModule m;
     void* handle = nullptr;
-    for (const std::string& path :
-         {ProgramDirectory() + "/" SARVOKE_WEB_VIEW_MODULE_NAME, std::string(SARVOKE_WEB_VIEW_MODULE_PATH)}) {
+    const std::string here = ProgramDirectory() + "/";
+    for (const std::string& path : {here + SARVOKE_WEB_VIEW_MODULE_NAME,
+                                    here + SARVOKE_WEB_VIEW_MODULE_INSTALLED "/" SARVOKE_WEB_VIEW_MODULE_NAME,
+                                    std::string(SARVOKE_WEB_VIEW_MODULE_PATH)}) {
       handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
       if (handle) break;
     }

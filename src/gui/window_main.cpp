@@ -1,14 +1,14 @@
-// sarvoke-window: the program's window on its own, with the settings file in the program's directory or
-// in the directory given by --run-dir DIR.
+// sarvoke-window: the program's window on its own, with the settings file in the settings folder (beside
+// the program or in the user's configuration folder, see SettingsFolder) or in the folder --run-dir DIR.
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/settings.h"
 #include "gui/wx_window.h"
-#include "platform/files.h"
 
 int main(int argc, char** argv) {
-  std::string runDirectory = sarvoke::ProgramDirectory();
+  std::string runDirectory = sarvoke::SettingsFolder();
   std::vector<char*> rest{argv[0]};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--run-dir") == 0 && i + 1 < argc) {
