@@ -55,6 +55,17 @@ TEST_F(ParsePage, PoisonedLinesAreSkippedAndTheHitsAroundThemKept) {
   EXPECT_TRUE(RecordedMessages(*view).empty());
 }
 
+// A damaged character (a lead byte with a line feed behind it) cannot carry a hit over the line break: the
+// hit whose name was cut in two is not listed, the whole hit after it is.
+TEST_F(ParsePage, ALeadByteBeforeALineBreakDoesNotJoinTheLines) {
+  Text cut = HitLine(1);
+  cut.replace(cut.find("file1"), 5, "a\xD0\nb");
+  app->search.pageText = cut + HitLine(2);
+  ParseResultsPage(*app);
+  ASSERT_EQ(app->search.hits.size(), 1u);
+  EXPECT_EQ(app->search.hits[0].fileName, "file2.txt");
+}
+
 // The publisher's pattern file comes from the web: one of the wrong shape finds nothing.
 TEST_F(ParsePage, AFetchedPatternOfTheWrongShapeFindsNothing) {
   RecordingHttpServer publisher;

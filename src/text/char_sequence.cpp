@@ -123,7 +123,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
         out[count++] = static_cast<Out>(c);
         ++k;
         continue;
-      } else if (IsLead(b) && i + 1 < n) {
+      } else if (IsLead(b) && i + 1 < n && IsTrailByte(p[i + 1])) {
         // A run of double-byte characters, as Chinese text comes.
         unsigned char lead = b;
         do {
@@ -134,7 +134,7 @@ bool Decode(std::string_view text, CharSequence& seq, const std::uint8_t* narrow
           doubles |= std::uint64_t{1} << k;
           ++k;
           i += 2;
-        } while (k < 64 && i + 1 < n && IsLead(lead = p[i]));
+        } while (k < 64 && i + 1 < n && IsLead(lead = p[i]) && IsTrailByte(p[i + 1]));
         continue;
       } else {
         c = table.high[b - 0x80];

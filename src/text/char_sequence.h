@@ -56,8 +56,8 @@ struct CharSequence {
   }
 };
 
-// Decodes `text` into `seq`. A lead byte with a byte behind it is one character (as everywhere in the
-// program); a pair that is not code page 936 becomes U+FFFD. False for a text of 4 GB or more.
+// Decodes `text` into `seq`. A lead byte with a second byte behind it is one character (IsDoubleByteAt,
+// as everywhere in the program); a pair that is not code page 936 becomes U+FFFD. False for a text of 4 GB or more.
 bool DecodeCharSequence(std::string_view text, CharSequence& seq);
 
 // Stand-ins below U+0100 for the non-ASCII characters of one pattern: each character of the pattern gets a

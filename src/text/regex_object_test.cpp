@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "text/code_page.h"
+#include "text/text.h"
+
 namespace sarvoke {
 namespace {
 
@@ -123,6 +126,37 @@ TEST(RegexObjectTest, DoubleByteCharactersStayWhole) {
     for (std::size_t i = 0; i < r.matches.size(); ++i)
       EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
   }
+}
+
+TEST(RegexObjectTest, ALeadByteBeforeAByteThatCannotFollowItStandsAlone) {
+  // D0 before a line feed, a quote and 7F: none of them is a second byte of code page 936.
+  const Text text = "a\xD0\nb\xD0\"c\xD0\x7F";
+  struct Row {
+    const char* label;
+    Text pattern;
+    std::vector<Text> matches;
+  };
+  const std::vector<Row> rows = {
+      {"a dot stops at the line feed", "a.+", {"a\xD0"}},
+      {"the line feed is found", "\n", {"\n"}},
+      {"the quote is a quote", "\"c", {"\"c"}},
+      {"the lone lead bytes are characters of their own", "\xD0", {"\xD0", "\xD0", "\xD0"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.label);
+    RegexObject re;
+    EXPECT_TRUE(re.Search(r.pattern, text));
+    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
+    for (std::size_t i = 0; i < r.matches.size(); ++i)
+      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
+  }
+  EXPECT_EQ(TextFind(text, "\n"), 3);
+  EXPECT_EQ(TextFind(text, "\""), 6);
+  EXPECT_EQ(AnsiToUtf8(text), "a?\nb?\"c?\x7F");
+  EXPECT_TRUE(IsDoubleByteAt("\xD0\x40", 0));
+  EXPECT_TRUE(IsDoubleByteAt("\xD0\xFE", 0));
+  EXPECT_FALSE(IsDoubleByteAt("\xD0\x3F", 0));
+  EXPECT_FALSE(IsDoubleByteAt("\xD0\xFF", 0));
 }
 
 TEST(RegexObjectTest, CaseFoldingIsAsciiOnlyAndReachesClasses) {

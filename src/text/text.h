@@ -1,7 +1,8 @@
 // Text and Bytes: the program's two kinds of strings.
 //
 // A Text is a byte string in code page 936 (GBK): ASCII bytes stand for themselves, a byte from 0x81 to
-// 0xFE followed by another byte is one double-byte character. Positions are 1-based byte positions and a
+// 0xFE followed by a second byte of the code page (0x40 to 0xFE but 0x7F) is one double-byte character,
+// and any other byte stands alone. Positions are 1-based byte positions and a
 // failed search gives -1. Every find, split and replace steps character by character, so that a match
 // never begins on the second byte of a double-byte character. Where an operation ignores letter case it
 // folds ASCII letters only, and never the second byte of a double-byte character.
@@ -28,10 +29,16 @@ using Bytes = std::vector<std::uint8_t>;
 // The full-width space of code page 936.
 inline constexpr std::string_view kFullWidthSpace = "\xA1\xA1";
 
-// True when the byte at `offset` (0-based) starts a double-byte character: a lead byte with a byte behind it.
+// True for a byte that can be the second of a double-byte character.
+inline bool IsTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+// True when the byte at `offset` (0-based) starts a double-byte character: a lead byte with a second byte
+// behind it. A lead byte before anything else (a line feed, a quote) stands alone, as the system's own
+// converter reads it, so that a damaged character never swallows the markup after it.
 inline bool IsDoubleByteAt(std::string_view s, std::size_t offset) {
   const auto b = static_cast<unsigned char>(s[offset]);
-  return b >= 0x81 && b <= 0xFE && offset + 1 < s.size();
+  return b >= 0x81 && b <= 0xFE && offset + 1 < s.size() &&
+         IsTrailByte(static_cast<unsigned char>(s[offset + 1]));
 }
 
 // Length in bytes (1 or 2) of the character that starts at `offset`.
