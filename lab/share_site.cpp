@@ -2,9 +2,14 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <thread>
 
 namespace sarvoke::lab {
 namespace {
@@ -154,7 +159,65 @@ std::string ShareRecord(const Share& s) {
          "," + app + "," + vCnt + "," + dCnt + "," + tCnt + "," + category + "," + path + "}";
 }
 
+// What the share site counts of its share pages, for the tests of the background check.
+struct SharePageCounts {
+  std::atomic<int> inFlight{0}, peak{0}, served{0};
+  std::atomic<bool> stopping{false};  // the site is being stopped: stalled pages stop waiting
+};
+
+// The site's request threads. The server stops by shutting its pool down, which waits for every
+// request: a stalled page must hear of it first, or stopping would wait out the stall.
+class SharePagePool : public httplib::ThreadPool {
+ public:
+  explicit SharePagePool(std::shared_ptr<SharePageCounts> counts)
+      : httplib::ThreadPool(64), counts_(std::move(counts)) {
+    counts_->stopping = false;
+  }
+  void shutdown() override {
+    counts_->stopping = true;
+    httplib::ThreadPool::shutdown();
+  }
+
+ private:
+  std::shared_ptr<SharePageCounts> counts_;
+};
+
+// Counts one share page request from its start to its end.
+class InFlight {
+ public:
+  explicit InFlight(SharePageCounts& counts) : counts_(counts) {
+    const int now = ++counts_.inFlight;
+    int peak = counts_.peak;
+    while (now > peak && !counts_.peak.compare_exchange_weak(peak, now)) {
+    }
+  }
+  ~InFlight() {
+    --counts_.inFlight;
+    ++counts_.served;
+  }
+  InFlight(const InFlight&) = delete;
+  InFlight& operator=(const InFlight&) = delete;
+
+ private:
+  SharePageCounts& counts_;
+};
+
+// A stalled share's page waits this long before it answers: "stalled:MS" waits MS milliseconds, a bare
+// "stalled" five minutes, far longer than any client waits (and short enough that a lab running for
+// days never runs out of threads). Checked in small steps, so that stopping the lab is not held up.
+void WaitAsStalled(const Share& s, const SharePageCounts& counts) {
+  constexpr long kNever = 300L * 1000;
+  const long ms = s.kind.size() > 8 ? std::strtol(s.kind.c_str() + 8, nullptr, 10) : kNever;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+  while (!counts.stopping && std::chrono::steady_clock::now() < until) {
+    const auto left = until - std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
+  }
+}
+
 }  // namespace
+
+bool IsStalledKind(const std::string& kind) { return kind == "stalled" || kind.rfind("stalled:", 0) == 0; }
 
 std::string ShareFileContent(const Share& s) {
   const long long id = Number(s.shareId);
@@ -297,15 +360,33 @@ const Share* FindShare(const std::vector<Share>& catalogue, const std::string& s
 void AddShareSiteRoutes(httplib::Server& server, const std::vector<Share>& catalogue,
                         std::function<std::string()> host,
                         std::function<void(const httplib::Request&)> record) {
+  // Stalled pages hold a thread each while they wait: enough threads that a client opening too many
+  // connections at once shows in the peak count instead of queueing unseen.
+  auto counts = std::make_shared<SharePageCounts>();
+  server.new_task_queue = [counts] { return new SharePagePool(counts); };
   // The error handler records every 404, so these record only what they answer otherwise.
-  server.Get("/share/link", [&catalogue, host, record](const httplib::Request& req, httplib::Response& res) {
+  server.Get("/share/link", [&catalogue, host, record, counts](const httplib::Request& req,
+                                                              httplib::Response& res) {
+    InFlight counted(*counts);
     const Share* s = FindShare(catalogue, req.get_param_value("shareid"), req.get_param_value("uk"));
     if (!s) {
       res.status = 404;
       return;
     }
     record(req);
+    if (IsStalledKind(s->kind)) WaitAsStalled(*s, *counts);
     res.set_content(SharePage(*s, host()), "text/html; charset=utf-8");
+  });
+  // The share page counts, not a page of the real site: {"inFlight":N,"peak":N,"served":N}; with
+  // ?reset=1 the peak and the served count start again from the pages in flight.
+  server.Get("/lab/share-page-counts", [counts](const httplib::Request& req, httplib::Response& res) {
+    if (req.get_param_value("reset") == "1") {
+      counts->peak = counts->inFlight.load();
+      counts->served = 0;
+    }
+    res.set_content("{\"inFlight\":" + std::to_string(counts->inFlight) + ",\"peak\":" +
+                        std::to_string(counts->peak) + ",\"served\":" + std::to_string(counts->served) + "}",
+                    "application/json");
   });
   server.Get("/share/homerecord", [&catalogue, record](const httplib::Request& req, httplib::Response& res) {
     record(req);

@@ -30,6 +30,10 @@ long long ShareTimeSeconds(const std::string& catalogueTime);
 // (from 1), taken-down shares left out.
 std::string ShareListBody(const std::vector<Share>& catalogue, const std::string& uk, int num, int page);
 
+// Whether a catalogue kind is "stalled" (the page answers only after five minutes: never, for a client)
+// or "stalled:MS" (the page answers after MS milliseconds, as a public share's).
+bool IsStalledKind(const std::string& kind);
+
 // The share page of a share as served under `shareSiteHost` (host:port).
 std::string SharePage(const Share& s, const std::string& shareSiteHost);
 
@@ -39,6 +43,9 @@ const Share* FindShare(const std::vector<Share>& catalogue, const std::string& s
 
 // Registers the share site on `server`. `host` gives its host:port once bound; `record` is called with
 // every request it answers (not with those it answers 404: the server's error handler sees them).
+// Besides the site's pages, "/lab/share-page-counts" tells how many share page requests are being
+// answered now, the most at once so far and how many were answered: {"inFlight":0,"peak":5,"served":30}
+// ("?reset=1" starts the peak and the count again).
 void AddShareSiteRoutes(httplib::Server& server, const std::vector<Share>& catalogue,
                         std::function<std::string()> host,
                         std::function<void(const httplib::Request&)> record);

@@ -169,7 +169,8 @@ TEST(MainWindow, ControlsMenuAndFixedTexts) {
   std::vector<Text> captions;
   for (const auto& m : menu) captions.push_back(m.caption);
   EXPECT_EQ(captions, (std::vector<Text>{"下载选中文件", "", "迅雷下载", "快车下载", "旋风下载", "",
-                                         "浏览分享页", "搜索该用户分享的其他文件"}));
+                                         "浏览分享页", "搜索该用户分享的其他文件", "", "aria2下载",
+                                         "复制下载地址", "复制分享页地址", "", "导出结果…"}));
 
   const Text help = w.GetText("编辑框3");
   const auto lines = TextSplit(help, "\r\n");

@@ -87,8 +87,11 @@ std::vector<Control> MainWindowControls() {
 }
 
 std::vector<MenuEntry> ResultMenuEntries() {
+  // The original items keep their places; the later ones follow them.
   return {{Text(kMenuDownloadSelected)}, {""}, {Text(kMenuThunder)},         {Text(kMenuFlashget)},
-          {Text(kMenuXuanfeng)},         {""}, {Text(kMenuBrowseSharePage)}, {Text(kMenuOtherShares)}};
+          {Text(kMenuXuanfeng)},         {""}, {Text(kMenuBrowseSharePage)}, {Text(kMenuOtherShares)},
+          {""},                          {Text(kMenuAria2)},                 {Text(kMenuCopyDirectLink)},
+          {Text(kMenuCopySharePage)},    {""},                               {Text(kMenuExportResults)}};
 }
 
 Text HelpText() {

@@ -25,6 +25,11 @@ inline constexpr std::string_view kMenuFlashget = "快车下载";
 inline constexpr std::string_view kMenuXuanfeng = "旋风下载";
 inline constexpr std::string_view kMenuBrowseSharePage = "浏览分享页";
 inline constexpr std::string_view kMenuOtherShares = "搜索该用户分享的其他文件";
+// Items past the original menu, after a separator: an aria2 download, the two copies and the export.
+inline constexpr std::string_view kMenuAria2 = "aria2下载";
+inline constexpr std::string_view kMenuCopyDirectLink = "复制下载地址";
+inline constexpr std::string_view kMenuCopySharePage = "复制分享页地址";
+inline constexpr std::string_view kMenuExportResults = "导出结果…";
 
 // The blocked words a new installation starts with (nine words, each followed by one space).
 inline constexpr std::string_view kDefaultBlockedWords = "淫 骚 妞 嫩 騒 荡 粿 裸 色 ";

@@ -105,6 +105,10 @@ std::vector<std::vector<Text>> WindowModel::Rows(const Text& name) const {
   SARVOKE_READ(c->rows, std::vector<std::vector<Text>>{});
 }
 int WindowModel::TimerPeriod(const Text& name) const { SARVOKE_READ(c->timerPeriod, 0); }
+unsigned WindowModel::RowsGeneration(const Text& name) const { SARVOKE_READ(c->rowsGeneration, 0u); }
+std::vector<RowMark> WindowModel::RowMarks(const Text& name) const {
+  SARVOKE_READ(c->rowMarks, std::vector<RowMark>{});
+}
 
 #undef SARVOKE_READ
 
@@ -176,6 +180,8 @@ void WindowModel::AddItem(const Text& name, const Text& item) {
 void WindowModel::DeleteAllRows(const Text& name) {
   Change(name, Property::Rows, [&](Control& c) {
     c.rows.clear();
+    c.rowMarks.clear();
+    ++c.rowsGeneration;
     c.selected = -1;
     return true;
   });
@@ -185,10 +191,30 @@ int WindowModel::AppendRow(const Text& name) {
   int row = -1;
   Change(name, Property::Rows, [&](Control& c) {
     c.rows.emplace_back(c.columns.size());
+    c.rowMarks.push_back(RowMark::None);
     row = static_cast<int>(c.rows.size()) - 1;
     return true;
   });
   return row;
+}
+
+RowMark WindowModel::GetRowMark(const Text& name, int row) const {
+  std::lock_guard lock(mutex_);
+  const Control* c = Find(name);
+  if (!c || row < 0 || row >= static_cast<int>(c->rowMarks.size())) return RowMark::None;
+  return c->rowMarks[row];
+}
+
+bool WindowModel::MarkRow(const Text& name, int row, RowMark mark, unsigned generation) {
+  bool set = false;
+  Change(name, Property::RowMarks, [&](Control& c) {
+    if (c.rowsGeneration != generation || row < 0 || row >= static_cast<int>(c.rowMarks.size())) return false;
+    set = true;
+    if (c.rowMarks[row] == mark) return false;
+    c.rowMarks[row] = mark;
+    return true;
+  });
+  return set;
 }
 
 void WindowModel::SetCell(const Text& name, int row, int column, const Text& text) {
@@ -259,6 +285,15 @@ void WindowModel::SetClipboardText(const Text& text) {
   if (view && view->setClipboard) view->setClipboard(text);
 }
 
+std::string WindowModel::AskSaveFileName(const Text& title, const Text& suggestedName) {
+  std::shared_ptr<WindowView> view;
+  {
+    std::lock_guard lock(mutex_);
+    view = view_;
+  }
+  return view && view->saveFileName ? view->saveFileName(title, suggestedName) : std::string();
+}
+
 void WindowModel::LetEventsRun() { LetPendingEventsRun(); }
 
 void WindowModel::Bind(const Text& control, Event event, EventHandler handler) {
@@ -307,6 +342,11 @@ std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model,
   view.setClipboard = [recorder](const Text& text) {
     std::lock_guard lock(recorder->mutex);
     recorder->clipboard.push_back(text);
+  };
+  view.saveFileName = [recorder](const Text&, const Text& suggestedName) {
+    std::lock_guard lock(recorder->mutex);
+    recorder->saveAsked.push_back(suggestedName);
+    return recorder->saveAnswer;
   };
   model.SetView(std::move(view));
   return recorder;

@@ -53,6 +53,7 @@ enum class Property {
   BrowserAddress,
   Geometry,
   Look,
+  RowMarks,  // the marks of the list view's rows
 };
 
 // A window event. `arg` of a fired event carries the key code (KeyPressed) and is 0 otherwise.
@@ -67,6 +68,15 @@ enum class Event {
   Tick,
   LeftButtonDown,
   ItemSelected,
+};
+
+// What the background check of a row's share page found; the window shows Dead rows greyed. Nothing
+// else about the row changes with its mark.
+enum class RowMark {
+  None,     // not checked (yet)
+  Alive,    // the share page holds a direct link
+  Dead,     // the page exists without a direct link, or the share site says the share is gone
+  Unknown,  // no answer within the check's time-out, or an answer that tells nothing
 };
 
 // One list view column.
@@ -107,6 +117,10 @@ struct Control {
   int selected = -1;        // combo box item or list row, 0-based; -1 for none
   std::vector<ListColumn> columns;
   std::vector<std::vector<Text>> rows;
+  std::vector<RowMark> rowMarks;  // one per row
+  // Counts the times the rows were emptied, so that a mark found for an earlier list is not put on the
+  // rows that replaced it.
+  unsigned rowsGeneration = 0;
   int timerPeriod = 0;  // milliseconds; 0 means stopped
   Bytes picture;        // image file bytes shown by a picture box
   Text browserAddress;  // local file shown by a browser box
@@ -123,6 +137,9 @@ struct WindowView {
   std::function<void(const Text& menu)> popupMenu;
   // Put a text on the system's clipboard.
   std::function<void(const Text& text)> setClipboard;
+  // Ask the user for the name of a file to save, starting from `suggestedName`; the path chosen (UTF-8),
+  // or "" when the user cancelled. Asked on the GUI thread.
+  std::function<std::string(const Text& title, const Text& suggestedName)> saveFileName;
 };
 
 using EventHandler = std::function<void(int arg)>;
@@ -174,6 +191,14 @@ class WindowModel {
   int RowCount(const Text& name) const;
   std::vector<std::vector<Text>> Rows(const Text& name) const;
 
+  // The rows' marks. A mark is set only while the rows are those of `generation` (RowsGeneration at the
+  // time the rows were read): a check that finishes after the list was refilled marks nothing. Returns
+  // whether the mark was set.
+  unsigned RowsGeneration(const Text& name) const;
+  bool MarkRow(const Text& name, int row, RowMark mark, unsigned generation);
+  RowMark GetRowMark(const Text& name, int row) const;
+  std::vector<RowMark> RowMarks(const Text& name) const;
+
   // Timers: a period in milliseconds; 0 stops the timer.
   int TimerPeriod(const Text& name) const;
   void SetTimerPeriod(const Text& name, int periodMs);
@@ -189,6 +214,8 @@ class WindowModel {
   void MessageBox(const Text& message);  // blocks until dismissed; the headless view records it
   void ShowPopupMenu(const Text& menu);
   void SetClipboardText(const Text& text);  // the headless view records it
+  // The file name the user chose for saving (UTF-8), or "" when cancelled or no front-end can ask.
+  std::string AskSaveFileName(const Text& title, const Text& suggestedName);
   void LetEventsRun();                      // the platform's event pump (platform/event_pump.h)
 
   // --- the event table
@@ -223,6 +250,8 @@ struct HeadlessView {
   std::vector<Text> messages;
   std::vector<Text> menusShown;
   std::vector<Text> clipboard;  // every text put on the clipboard, in order
+  std::vector<Text> saveAsked;  // the suggested name of every save dialog asked for
+  std::string saveAnswer;       // what every save dialog answers ("" cancels)
 };
 // Attaches a headless view to the model; `onMessage` (may be empty) also sees each message box.
 std::shared_ptr<HeadlessView> AttachHeadlessView(WindowModel& model,

@@ -3,6 +3,7 @@
 #include <wx/clipbrd.h>
 #include <wx/dcmemory.h>
 #include <wx/eventfilter.h>
+#include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
 #include <wx/html/htmlwin.h>
@@ -325,6 +326,7 @@ class MainFrame : public wxFrame {
   void FlushChanges();
   void ShowQueuedBoxes();
   void ShowMessageBoxNow(const Text& message);
+  std::string AskSaveFileNameNow(const Text& title, const Text& suggestedName);
   void ShowMenu(const Text& menu);
   void OnShown();
   bool BlocksInput() const { return handlerDepth_ > 0; }
@@ -348,6 +350,7 @@ class MainFrame : public wxFrame {
   void SyncRows(Widget& w, const Control& c);
   void SyncSelection(Widget& w, const Control& c);
   void SyncItems(Widget& w, const Control& c);
+  void ShowRowMarks(Widget& w, const Control& c);
   void ShowPicture(Widget& w, const Control& c);
   void ShowBrowserAddress(Widget& w, const Control& c);
   void CreateBrowser(Widget& w, const Control& c);
@@ -465,6 +468,14 @@ MainFrame::MainFrame(const std::shared_ptr<App>& app)
       return;
     }
     bridge->frame->CallAfter([text] { SetClipboardNow(text); });
+  };
+  view.saveFileName = [bridge](const Text& title, const Text& suggestedName) -> std::string {
+    std::unique_lock lock(bridge->mutex);
+    // A dialog belongs to a handler; a worker has no user to ask.
+    if (!bridge->frame || std::this_thread::get_id() != bridge->guiThread) return std::string();
+    MainFrame* frame = bridge->frame;
+    lock.unlock();
+    return frame->AskSaveFileNameNow(title, suggestedName);
   };
   view.popupMenu = [bridge](const Text& menu) {
     std::lock_guard lock(bridge->mutex);
@@ -801,6 +812,9 @@ void MainFrame::Apply(const Text& name, Property what) {
     case Property::Cell:
       SyncRows(w, c);
       break;
+    case Property::RowMarks:
+      ShowRowMarks(w, c);
+      break;
     case Property::TimerPeriod:
       if (w.timer) {
         if (c.timerPeriod > 0) {
@@ -876,7 +890,21 @@ void MainFrame::SyncRows(Widget& w, const Control& c) {
     }
   }
   list->Thaw();
+  ShowRowMarks(w, c);
   SyncSelection(w, c);
+}
+
+void MainFrame::ShowRowMarks(Widget& w, const Control& c) {
+  auto* list = dynamic_cast<wxListCtrl*>(w.window);
+  if (!list) return;
+  const wxColour grey = DeadRowColour();
+  const int rows = std::min<int>(list->GetItemCount(), static_cast<int>(c.rowMarks.size()));
+  for (int r = 0; r < rows; ++r) {
+    const bool dead = c.rowMarks[r] == RowMark::Dead;
+    const wxColour now = list->GetItemTextColour(r);
+    if ((now.IsOk() && now == grey) == dead) continue;
+    list->SetItemTextColour(r, dead ? grey : list->GetForegroundColour());
+  }
 }
 
 void MainFrame::ShowPicture(Widget& w, const Control& c) {
@@ -1008,6 +1036,16 @@ void MainFrame::ShowMessageBoxNow(const Text& message) {
   if (busy) wxBeginBusyCursor();
 }
 
+std::string MainFrame::AskSaveFileNameNow(const Text& title, const Text& suggestedName) {
+  const bool busy = busyShown_;
+  if (busy) wxEndBusyCursor();
+  wxFileDialog dialog(this, ToWx(title), wxString(), ToWx(suggestedName), "CSV (*.csv)|*.csv|*.*|*.*",
+                      wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+  const bool chosen = dialog.ShowModal() == wxID_OK;
+  if (busy) wxBeginBusyCursor();
+  return chosen ? dialog.GetPath().utf8_string() : std::string();
+}
+
 void MainFrame::ShowQueuedBoxes() {
   // A worker's box waits for the running handler, and boxes come one after another.
   if (handlerDepth_ > 0 || showingBox_ || shutDown_) return;
@@ -1114,8 +1152,12 @@ void PrepareToolkit() {
   InstallCompactStyle();
 }
 
+wxColour DeadRowColour() { return wxColour(0x99, 0x99, 0x99); }
+
 wxFrame* OpenMainWindow(const std::shared_ptr<App>& app) {
   PrepareToolkit();
+  // The window checks the listed shares in the background; the command line only when asked to.
+  app->search.checkRows = true;
   auto* frame = new MainFrame(app);
   frame->RunHandler(Text(kMainWindow), Event::Created);
   frame->FlushChanges();  // the start state shows from the first paint

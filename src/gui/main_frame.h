@@ -9,6 +9,7 @@
 // them.
 #pragma once
 
+#include <wx/colour.h>
 #include <wx/gdicmn.h>
 
 #include <memory>
@@ -31,6 +32,9 @@ void PrepareToolkit();
 // on the GUI thread, with the toolkit initialised. Closing the frame fires the about-to-be-destroyed
 // event before the frame goes. Returns the frame, which deletes itself.
 wxFrame* OpenMainWindow(const std::shared_ptr<App>& app);
+
+// The text colour of a row whose share the background check found dead.
+wxColour DeadRowColour();
 
 // The widget of the named control (a Text name, code page 936); null for a timer or an unknown name.
 wxWindow* ControlWidget(wxWindow* frame, std::string_view name);

@@ -2,6 +2,7 @@
 
 #include "net/http_fetch.h"
 #include "search/result_parser.h"
+#include "share/liveness_check.h"
 #include "text/code_page.h"
 #include "text/simple_pattern.h"
 
@@ -61,6 +62,8 @@ Text SearchAddress(const Endpoints& endpoints, int page, const Text& encodedWord
 void RunSearch(App& app) {
   WindowModel& w = app.window;
   SearchState& s = app.search;
+  // The rows being checked are about to go: their check gives way to the next list's.
+  CancelRowCheck(app);
   const Text pageSize = PageSizeText(w.GetSelected("组合框1"));
   w.SetText("标签5", "当前第" + std::to_string(s.page) + "页");
   if (s.page - 1 >= 1) {
@@ -85,6 +88,7 @@ void RunSearch(App& app) {
     return;
   }
   ParseResultsPage(app);
+  StartRowCheck(app);
 }
 
 }  // namespace sarvoke

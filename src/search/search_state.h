@@ -3,6 +3,7 @@
 // GUI thread only: every writer is an event handler of the main window.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "text/text.h"
@@ -30,6 +31,8 @@ struct UserShare {
 // Which record list the result list shows: row r is record r of that list.
 enum class ListMode { Hits = 0, UserShares = 1 };
 
+struct RowCheck;  // share/liveness_check.h
+
 struct SearchState {
   int page = 0;  // the current results page, 1-based once a search was made
   Text pageText;
@@ -39,6 +42,10 @@ struct SearchState {
   std::vector<UserShare> userShares;
   Text userKey;
   Text userName;
+  // Whether each listed row's share page is checked in the background (the window asks for it; the
+  // command line with --check).
+  bool checkRows = false;
+  std::shared_ptr<RowCheck> rowCheck;  // the check of the rows listed now, while one runs or ran
 };
 
 }  // namespace sarvoke

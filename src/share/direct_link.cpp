@@ -49,10 +49,11 @@ Text UnescapeDirectLink(std::string_view escaped) {
   return out;
 }
 
-Text ResolveDirectLink(const Text& shareUrl) {
-  const Text page = TextFromBytes(ReadUrl(shareUrl));
+Text DirectLinkInPage(const Text& page) {
   return UnescapeDirectLink(TextBetween(page, kDirectLinkStart, kDirectLinkEnd));
 }
+
+Text ResolveDirectLink(const Text& shareUrl) { return DirectLinkInPage(TextFromBytes(ReadUrl(shareUrl))); }
 
 void ResultListDoubleClicked(App& app) {
   // A double-click away from every row selects nothing and so does nothing.

@@ -27,6 +27,9 @@ Text ShareUrlOfRow(const App& app, int row);
 // start again: a run of backslashes in front of a slash shrinks two at a time until one or none is left.
 Text UnescapeDirectLink(std::string_view escaped);
 
+// The direct link a share page holds, unescaped; "" when it holds none.
+Text DirectLinkInPage(const Text& page);
+
 // The direct link of the share page at `shareUrl`; "" when the page cannot be fetched or holds none.
 Text ResolveDirectLink(const Text& shareUrl);
 

@@ -2,7 +2,9 @@
 
 #include "app/main_window.h"
 #include "platform/url_opener.h"
+#include "share/aria2_download.h"
 #include "share/direct_link.h"
+#include "share/result_export.h"
 #include "share/link_codecs.h"
 #include "share/user_shares.h"
 
@@ -11,20 +13,19 @@ namespace {
 
 constexpr std::string_view kResultList = "超级列表框1";
 
-// The selected row when it shows a record; otherwise the user is asked to pick a file and -1 comes back.
-int SelectedRecordRow(App& app) {
-  const int row = app.window.GetSelected(Text(kResultList));
-  if (HasRecordAt(app, row)) return row;
-  app.window.MessageBox(Text(kSelectFileFirst));
-  return -1;
-}
-
 void DownloadSelected(App& app, int kind) {
   const int row = SelectedRecordRow(app);
   if (row >= 0) DownloadRow(app, row, kind);
 }
 
 }  // namespace
+
+int SelectedRecordRow(App& app) {
+  const int row = app.window.GetSelected(Text(kResultList));
+  if (HasRecordAt(app, row)) return row;
+  app.window.MessageBox(Text(kSelectFileFirst));
+  return -1;
+}
 
 void HandOverLink(App& app, const Text& link) {
   if (!IsHandedOverAddress(link)) {
@@ -76,6 +77,26 @@ void MenuBrowseSharePage(App& app) {
   HandOverLink(app, address);
 }
 
+Text ResolveRowLinkOrSay(App& app, int row) {
+  // Fetched afresh every time: a direct link expires after a few hours.
+  const Text link = ResolveDirectLink(ShareUrlOfRow(app, row));
+  if (!link.empty() && IsHandedOverAddress(link)) return link;
+  app.window.MessageBox(Text(kNoDirectLink));
+  return Text();
+}
+
+void MenuCopyDirectLink(App& app) {
+  const int row = SelectedRecordRow(app);
+  if (row < 0) return;
+  const Text link = ResolveRowLinkOrSay(app, row);
+  if (!link.empty()) app.window.SetClipboardText(link);
+}
+
+void MenuCopySharePage(App& app) {
+  const int row = SelectedRecordRow(app);
+  if (row >= 0) app.window.SetClipboardText(ShareUrlOfRow(app, row));
+}
+
 void BindShareEvents(App& app) {
   App* a = &app;
   WindowModel& w = app.window;
@@ -90,6 +111,10 @@ void BindShareEvents(App& app) {
   w.Bind(Text(kMenuXuanfeng), Event::MenuSelected, [a](int) { MenuXuanfengDownload(*a); });
   w.Bind(Text(kMenuBrowseSharePage), Event::MenuSelected, [a](int) { MenuBrowseSharePage(*a); });
   w.Bind(Text(kMenuOtherShares), Event::MenuSelected, [a](int) { MenuOtherSharesOfUser(*a); });
+  w.Bind(Text(kMenuAria2), Event::MenuSelected, [a](int) { MenuAria2Download(*a); });
+  w.Bind(Text(kMenuCopyDirectLink), Event::MenuSelected, [a](int) { MenuCopyDirectLink(*a); });
+  w.Bind(Text(kMenuCopySharePage), Event::MenuSelected, [a](int) { MenuCopySharePage(*a); });
+  w.Bind(Text(kMenuExportResults), Event::MenuSelected, [a](int) { MenuExportResults(*a); });
 }
 
 }  // namespace sarvoke

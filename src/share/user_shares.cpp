@@ -6,6 +6,7 @@
 #include "net/endpoints.h"
 #include "net/http_fetch.h"
 #include "share/direct_link.h"
+#include "share/liveness_check.h"
 #include "share/share_actions.h"
 #include "text/date_time.h"
 #include "text/regex_object.h"
@@ -127,6 +128,7 @@ void ListUserShares(App& app, const Text& userKey, ListMode modeOnFailure) {
     u.shareId = regex.SubmatchText(i, 1);
     shares.push_back(std::move(u));
   }
+  CancelRowCheck(app);
   s.userShares = std::move(shares);
   w.DeleteAllRows(Text(kResultList));
   for (const UserShare& u : s.userShares) {
@@ -137,6 +139,7 @@ void ListUserShares(App& app, const Text& userKey, ListMode modeOnFailure) {
     w.SetCell(Text(kResultList), row, 3, u.shareTime);
     w.SetCell(Text(kResultList), row, 4, u.downloadCount);
   }
+  StartRowCheck(app);
 }
 
 void MenuOtherSharesOfUser(App& app) {
