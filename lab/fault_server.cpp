@@ -56,18 +56,25 @@ std::shared_ptr<const std::string> Garbage() {
   return bytes;
 }
 
-// Breaks every third non-ASCII character of UTF-8 text: its first two bytes stay, followed by a byte
-// that UTF-8 never uses and an overlong form of "/"; markup (ASCII) is untouched, so the page keeps its
-// shape and only its texts are broken.
-std::string BreakUtf8(const std::string& text) {
+// Breaks every second non-ASCII character of UTF-8 text: its first two bytes stay, followed by a byte
+// that UTF-8 never uses and an overlong form of "/". Markup (ASCII) and the words in `keep` (the page's
+// own labels, which a reader looks for) stay whole, so the page keeps its shape and only its texts break.
+std::string BreakUtf8(const std::string& text, const std::vector<std::string>& keep) {
   std::string out;
-  out.reserve(text.size() + text.size() / 4);
+  out.reserve(text.size() + text.size() / 2);
   int seen = 0;
   for (std::size_t i = 0; i < text.size();) {
+    const auto kept = std::find_if(keep.begin(), keep.end(),
+                                   [&](const std::string& k) { return text.compare(i, k.size(), k) == 0; });
+    if (kept != keep.end()) {
+      out += *kept;
+      i += kept->size();
+      continue;
+    }
     const unsigned char lead = static_cast<unsigned char>(text[i]);
     std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
     len = std::min(len, text.size() - i);
-    if (len >= 3 && ++seen % 3 == 0) {
+    if (len >= 3 && ++seen % 2 == 0) {
       out.append(text, i, 2);
       out += "\xFF\xC0\xAF";
     } else {
@@ -353,7 +360,10 @@ struct FaultServer::Impl {
         std::string page = path == "/s" ? ResultsPageFor(target)
                            : path == "/" ? PublisherHomePage(Host())
                                          : "<html><body><p>分享的文件：周杰伦 - 青花瓷.mp3</p></body></html>";
-        c.Send(Reply("200 OK", "text/html; charset=utf-8", BreakUtf8(page)));
+        static const std::vector<std::string> labels = {
+            "_免费高速下载|百度网盘-分享无限制", "文件名:", "文件大小:", "分享者:", "分享时间:", "下载次数:",
+            " 上的评论", " 条评论"};
+        c.Send(Reply("200 OK", "text/html; charset=utf-8", BreakUtf8(page, labels)));
         c.FinishSending();
         return;
       }
