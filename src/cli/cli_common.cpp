@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,6 +9,8 @@
 #include "net/endpoints.h"
 #include "platform/files.h"
 #include "share/direct_link.h"
+#include "share/liveness_check.h"
+#include "share/result_export.h"
 #include "share/link_codecs.h"
 #include "text/code_page.h"
 
@@ -35,12 +38,13 @@ std::string UseEndpointsFile(const std::string& path) {
   return "";
 }
 
-std::shared_ptr<App> CreateHeadlessApp() {
+std::shared_ptr<App> CreateHeadlessApp(const std::string& saveAnswer) {
   const char* runDir = std::getenv("SARVOKE_RUN_DIRECTORY");
   auto app = CreateApp(runDir && *runDir ? runDir : SettingsFolder());
-  AttachHeadlessView(app->window, [](const Text& message) {
+  auto view = AttachHeadlessView(app->window, [](const Text& message) {
     std::fprintf(stderr, "%s\n", TerminalSafe(AnsiToUtf8(message), true).c_str());
   });
+  view->saveAnswer = saveAnswer;
   return app;
 }
 
@@ -65,7 +69,7 @@ std::string TerminalSafe(std::string_view utf8, bool lineBreaks) {
   return out;
 }
 
-int PrintResultRows(App& app, bool withUrls) {
+int PrintResultRows(App& app, bool withUrls, bool withCheck) {
   const auto rows = app.window.Rows("超级列表框1");
   for (std::size_t r = 0; r < rows.size(); ++r) {
     std::string line;
@@ -73,6 +77,7 @@ int PrintResultRows(App& app, bool withUrls) {
       if (c) line += '\t';
       line += TerminalSafe(AnsiToUtf8(rows[r][c]));
     }
+    if (withCheck) line += '\t' + std::string(RowMarkName(app.window.GetRowMark("超级列表框1", static_cast<int>(r))));
     if (withUrls && HasRecordAt(app, static_cast<int>(r)))
       line += '\t' + TerminalSafe(AnsiToUtf8(ShareUrlOfRow(app, static_cast<int>(r))));
     std::printf("%s\n", line.c_str());
@@ -119,6 +124,12 @@ std::string ParseSearchOptions(int argc, char** argv, SearchOptions& o) {
       if (!value(o.endpointsFile)) return "--endpoints needs a file";
     } else if (a == "--urls") {
       o.urls = true;
+    } else if (a == "--check") {
+      o.check = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--export") {
+      if (!value(o.exportFile) || o.exportFile.empty()) return "--export needs a file";
     } else {
       return "unknown option " + a;
     }
@@ -135,6 +146,7 @@ int RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word)
   w.SetText("编辑框1", Utf8ToAnsiText(word));
   if (o.haveBlocked) w.SetText("编辑框2", Utf8ToAnsiText(o.blocked));
   if (o.sizeIndex != -2) w.SetSelected("组合框1", o.sizeIndex);
+  app.search.checkRows = o.check;
   if (o.page == 1) {
     w.Fire("编辑框1", Event::KeyPressed, 13);
   } else {
@@ -144,6 +156,28 @@ int RunHeadlessSearch(App& app, const SearchOptions& o, const std::string& word)
   }
   if (w.RowCount("超级列表框1") > 0) return 0;
   return app.search.pageFetchFailed ? 3 : 1;
+}
+
+int PrintOrExportRows(App& app, const SearchOptions& o) {
+  if (o.check) {
+    // Every page ends within the check's time-out, a few at a time: the wait has an end of its own.
+    const HttpBatchOptions limits = CurrentRowCheckLimits();
+    const long places = std::max(1, limits.maxConnections);
+    const long rounds = (app.window.RowCount("超级列表框1") + places - 1) / places;
+    WaitForRowCheck(app, static_cast<int>(std::min(rounds * limits.timeoutMs + 10000, 3600000L)));
+  }
+  if (!o.exportFile.empty()) {
+    // The window's export, with the file name the view answers its save dialog with.
+    return ExportResults(app) ? 0 : 4;
+  }
+  if (o.json) {
+    const std::string json = ResultsJson(RowsForExport(app), o.check);
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    std::fflush(stdout);
+    return 0;
+  }
+  PrintResultRows(app, o.urls, o.check);
+  return 0;
 }
 
 }  // namespace sarvoke

@@ -9,9 +9,11 @@ const char* CommandLineUsage() {
       u8"usage: sarvoke                      open the window\n"
       u8"       sarvoke search [--page N] [--size 10|20|50|100] [--blocked TEXT] [--endpoints FILE] [--urls] "
       u8"WORD\n"
+      u8"                      [--check] [--json | --export FILE]\n"
       u8"       sarvoke shares [search options] ROW WORD\n"
       u8"       sarvoke link [--to plain|thunder|flashget|qqdl] TEXT\n"
       u8"       sarvoke dlink [--to plain|thunder|flashget|qqdl] SHARE-PAGE-ADDRESS\n"
+      u8"       sarvoke dlink --to aria2 [--aria2 URL] [--aria2-secret TOKEN] SHARE-PAGE-ADDRESS\n"
       u8"       sarvoke --help | --version\n"
       u8"\n"
       u8"search  types WORD into the search box and presses Enter, as a person would, then prints each row\n"
@@ -22,7 +24,16 @@ const char* CommandLineUsage() {
       u8"        --blocked TEXT   blocked words, each followed by a space (\"a b \")\n"
       u8"        --endpoints FILE the hosts of the outside services, an INI file with a section\n"
       u8"                         [endpoints] (SearchEngineHost=127.0.0.1:18080, ...)\n"
-      u8"        --urls           a sixth field: the row's share page address, for dlink\n"
+      u8"        --urls           a further field: the row's share page address, for dlink (last)\n"
+      u8"        --check          fetches every row's share page, five at a time, and adds a sixth field:\n"
+      u8"                         alive (it holds a download address), dead (it holds none, or the site\n"
+      u8"                         says the share is gone) or unknown (no answer within 5 s)\n"
+      u8"        --json           prints the rows as a JSON array (UTF-8) of objects with the fields\n"
+      u8"                         fileName, fileSize, sharer, shareTime, downloadCount, shareUrl (and\n"
+      u8"                         check with --check) instead of lines\n"
+      u8"        --export FILE    saves the rows as the window's \"导出结果…\" does, as CSV in UTF-8 with a\n"
+      u8"                         byte-order mark (for spreadsheet programs); exit status 4 when the file\n"
+      u8"                         cannot be written\n"
       u8"        Without --size or --blocked the values come from the settings file Sarvoke配置.ini (its\n"
       u8"        place is named below); the command never writes it.\n"
       u8"        Exit status: 0 rows were listed, 1 nothing was found, 2 usage error, 3 the results page\n"
@@ -40,6 +51,12 @@ const char* CommandLineUsage() {
       u8"dlink   fetches the share page at SHARE-PAGE-ADDRESS, takes the file's direct download address\n"
       u8"        out of it and prints it, in the form --to names (plain when left out).\n"
       u8"        Exit status: 0 printed, 1 no download address (the message says why), 2 usage error.\n"
+      u8"        --to aria2 sends the download address, with the header lines the share site expects, to an\n"
+      u8"        aria2 daemon over JSON-RPC (aria2.addUri) and prints aria2's download id; exit status 1 with\n"
+      u8"        the message when no daemon answers or it refuses (a wrong token). The daemon is the one of\n"
+      u8"        the settings file's section [aria2] (RpcAddress=, RpcSecret=), by default\n"
+      u8"        http://127.0.0.1:6800/jsonrpc (aria2c --enable-rpc); --aria2 URL and --aria2-secret TOKEN\n"
+      u8"        replace them.\n"
       u8"\n"
       u8"Environment: SARVOKE_ENDPOINTS names an endpoints file; SARVOKE_RUN_DIRECTORY replaces the\n"
       u8"settings file's folder for the sub-commands. The settings file stays beside the program when it\n"
@@ -53,9 +70,9 @@ int SearchCommand(int argc, char** argv) {
   if (!error.empty()) return UsageError(error);
   if (o.words.empty()) return UsageError("no search word");
   if (o.words.size() > 1) return UsageError("one search word only (quote a word with spaces)");
-  auto app = CreateHeadlessApp();
-  const int status = RunHeadlessSearch(*app, o, o.words[0]);
-  if (status == 0) PrintResultRows(*app, o.urls);
+  auto app = CreateHeadlessApp(o.exportFile);
+  int status = RunHeadlessSearch(*app, o, o.words[0]);
+  if (status == 0) status = PrintOrExportRows(*app, o);
   ProgramExit(*app);
   return status;
 }

@@ -17,14 +17,19 @@ int SharesCommand(int argc, char** argv) {
     return UsageError("the row is a number from 0");
   const int row = std::atoi(rowText.c_str());
 
-  auto app = CreateHeadlessApp();
-  int status = RunHeadlessSearch(*app, o, o.words[1]);
+  auto app = CreateHeadlessApp(o.exportFile);
+  // The search's own rows are not what is asked about: only the sharer's shares are checked.
+  SearchOptions search = o;
+  search.check = false;
+  int status = RunHeadlessSearch(*app, search, o.words[1]);
   if (status == 0) {
     status = 1;
     // The row is chosen as a click would choose it; a row the list does not have is no choice at all.
     app->window.SetSelected("超级列表框1", row);
+    app->search.checkRows = o.check;
     app->window.Fire(Text(kMenuOtherShares), Event::MenuSelected);
-    if (app->search.listMode == ListMode::UserShares && PrintResultRows(*app, o.urls) > 0) status = 0;
+    if (app->search.listMode == ListMode::UserShares && app->window.RowCount("超级列表框1") > 0)
+      status = PrintOrExportRows(*app, o);
   }
   ProgramExit(*app);
   return status;

@@ -96,30 +96,24 @@ struct Aria2Daemon {
   }
   std::string RpcAddress() const { return "http://127.0.0.1:" + std::to_string(port) + "/jsonrpc"; }
 
-  // The bytes of the one finished file in the download folder, once aria2 has finished it (its control
-  // file gone); waits at most `timeoutMs`. Empty when none came.
-  std::string FinishedFile(int timeoutMs, std::string* name = nullptr) const {
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
-      std::string found;
-      bool inProgress = false;
+  // Whether a file with exactly `bytes` stands in the download folder within `timeoutMs` (aria2 may show
+  // a file before all of it is written); its name goes to `name`.
+  bool FileArrives(const std::string& bytes, int timeoutMs, std::string* name = nullptr) const {
+    for (int waited = 0;; waited += 50) {
       for (const auto& entry : std::filesystem::directory_iterator(downloads)) {
-        const std::string path = entry.path().string();
-        if (path.size() > 6 && path.compare(path.size() - 6, 6, ".aria2") == 0)
-          inProgress = true;
-        else
-          found = path;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        if (content.str() != bytes) continue;
+        if (name) *name = entry.path().filename().string();
+        return true;
       }
-      if (!found.empty() && !inProgress) {
-        if (name) *name = std::filesystem::path(found).filename().string();
-        std::ifstream in(found, std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        return bytes.str();
-      }
+      if (waited >= timeoutMs) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return std::string();
   }
+  // Whether the download folder is empty.
+  bool NothingDownloaded() const { return std::filesystem::is_empty(downloads); }
 };
 
 }  // namespace sarvoke::test

@@ -56,7 +56,7 @@ TEST_F(Aria2Lab, TheMenuItemHandsTheLinkToAria2AndTheFileArrives) {
   EXPECT_EQ(message.size(), accepted.size() + 16);  // aria2's download ids are 16 hex digits
 
   std::string name;
-  EXPECT_EQ(aria2.FinishedFile(20000, &name), lab::ShareFileContent(ShareById("1006")));
+  EXPECT_TRUE(aria2.FileArrives(lab::ShareFileContent(ShareById("1006")), 20000, &name));
   EXPECT_EQ(name, "office2010_setup.exe");  // from the site's Content-Disposition
   // aria2 asked with the header lines the site expects of a download from its share page.
   bool sawFile = false;
@@ -93,7 +93,7 @@ TEST_F(Aria2Lab, EveryRefusalSaysWhy) {
     const Text message = DownloadFirstRow("office2010");
     EXPECT_NE(message.find(c.says), Text::npos) << AnsiToUtf8(message);
   }
-  EXPECT_TRUE(aria2.FinishedFile(0).empty());
+  EXPECT_TRUE(aria2.NothingDownloaded());
 }
 
 TEST_F(Aria2Lab, ARowWithoutADirectLinkIsNotSent) {
