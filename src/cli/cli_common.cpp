@@ -134,6 +134,7 @@ std::string ParseSearchOptions(int argc, char** argv, SearchOptions& o) {
       return "unknown option " + a;
     }
   }
+  if (o.json && !o.exportFile.empty()) return "--json and --export cannot go together";
   if (!o.endpointsFile.empty()) return UseEndpointsFile(o.endpointsFile);
   return "";
 }

@@ -137,6 +137,7 @@ TEST_F(CommandLineExtras, DlinkToAria2PrintsTheDownloadIdOrWhyNot) {
       {"a share without a link", "dlink --to aria2 " + address + "--aria2-secret tok '" + SharePage("4003") + "'",
        "未能取得下载地址", 1},
       {"link cannot send", "link --to aria2 http://a/b", "dlink --to aria2 does", 2},
+      {"JSON or CSV, not both", "search --json --export x.csv word", "cannot go together", 2},
       {"aria2 options without --to aria2", "dlink --aria2 http://a/ '" + SharePage("4002") + "'",
        "go with --to aria2", 2},
   };
