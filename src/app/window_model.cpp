@@ -75,10 +75,32 @@ bool WindowModel::Has(const Text& name) const {
   return Find(name) != nullptr;
 }
 
-Control WindowModel::Snapshot(const Text& name) const {
+Control WindowModel::Snapshot(const Text& name, bool withRows) const {
   std::lock_guard lock(mutex_);
   const Control* c = Find(name);
-  return c ? *c : Control{};
+  if (!c) return Control{};
+  if (withRows) return *c;
+  // Copying a long list's cells for a change of its selection or marks would cost more than the change:
+  // the rows step aside while the rest is copied (under the lock, so nobody sees them gone).
+  Control& held = const_cast<Control&>(*c);
+  std::vector<std::vector<Text>> rows;
+  rows.swap(held.rows);
+  Control copy = held;
+  rows.swap(held.rows);
+  return copy;
+}
+
+WindowModel::RowChanges WindowModel::RowsChangedSince(const Text& name, std::uint64_t revision) const {
+  std::lock_guard lock(mutex_);
+  RowChanges out;
+  const Control* c = Find(name);
+  if (!c) return out;
+  out.revision = c->rowsRevision;
+  out.cleared = c->rowsClearedAt > revision;
+  out.rowCount = static_cast<int>(c->rows.size());
+  for (std::size_t r = 0; r < c->rows.size() && r < c->rowStamps.size(); ++r)
+    if (c->rowStamps[r] > revision) out.rows.emplace_back(static_cast<int>(r), c->rows[r]);
+  return out;
 }
 
 std::vector<Text> WindowModel::ControlNames() const {
@@ -181,6 +203,8 @@ void WindowModel::DeleteAllRows(const Text& name) {
   Change(name, Property::Rows, [&](Control& c) {
     c.rows.clear();
     c.rowMarks.clear();
+    c.rowStamps.clear();
+    c.rowsClearedAt = ++c.rowsRevision;
     ++c.rowsGeneration;
     c.selected = -1;
     return true;
@@ -192,6 +216,7 @@ int WindowModel::AppendRow(const Text& name) {
   Change(name, Property::Rows, [&](Control& c) {
     c.rows.emplace_back(c.columns.size());
     c.rowMarks.push_back(RowMark::None);
+    c.rowStamps.push_back(++c.rowsRevision);
     row = static_cast<int>(c.rows.size()) - 1;
     return true;
   });
@@ -224,6 +249,7 @@ void WindowModel::SetCell(const Text& name, int row, int column, const Text& tex
       return false;
     }
     c.rows[row][column] = text;
+    c.rowStamps[row] = ++c.rowsRevision;
     return true;
   });
 }

@@ -14,6 +14,7 @@
 // serves what needs a real window: message boxes and the pop-up menu.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -121,6 +122,11 @@ struct Control {
   // Counts the times the rows were emptied, so that a mark found for an earlier list is not put on the
   // rows that replaced it.
   unsigned rowsGeneration = 0;
+  // When each row last changed, on the list's own count of row changes, so that a front-end mirrors only
+  // the rows changed since it last looked (RowsChangedSince).
+  std::vector<std::uint64_t> rowStamps;
+  std::uint64_t rowsRevision = 0;
+  std::uint64_t rowsClearedAt = 0;
   int timerPeriod = 0;  // milliseconds; 0 means stopped
   Bytes picture;        // image file bytes shown by a picture box
   Text browserAddress;  // local file shown by a browser box
@@ -162,7 +168,7 @@ class WindowModel {
 
   // --- controls. Operations on a name the window does not have do nothing and read as empty.
   bool Has(const Text& name) const;
-  Control Snapshot(const Text& name) const;  // a copy of the whole control
+  Control Snapshot(const Text& name, bool withRows = true) const;  // a copy of the whole control
   std::vector<Text> ControlNames() const;    // in creation order
 
   Text GetText(const Text& name) const;
@@ -190,6 +196,16 @@ class WindowModel {
   Text GetCell(const Text& name, int row, int column) const;
   int RowCount(const Text& name) const;
   std::vector<std::vector<Text>> Rows(const Text& name) const;
+
+  // The rows changed since `revision` (what an earlier call returned; 0 the first time), for a front-end
+  // that mirrors a long list a few rows at a time.
+  struct RowChanges {
+    std::uint64_t revision = 0;  // to pass next time
+    bool cleared = false;        // the rows were emptied since: the mirror starts again
+    int rowCount = 0;
+    std::vector<std::pair<int, std::vector<Text>>> rows;  // row index and cells, in row order
+  };
+  RowChanges RowsChangedSince(const Text& name, std::uint64_t revision) const;
 
   // The rows' marks. A mark is set only while the rows are those of `generation` (RowsGeneration at the
   // time the rows were read): a check that finishes after the list was refilled marks nothing. Returns

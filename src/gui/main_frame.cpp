@@ -274,6 +274,7 @@ struct Widget {
   bool headline = false;    // the news ticker's label, which moves inside its row
   wxWindow* web = nullptr;  // made by the web view module
   HtmlFallback* fallback = nullptr;
+  std::uint64_t rowsShown = 0;  // the list's row revision the widget mirrors
 };
 
 class MainFrame;
@@ -774,7 +775,7 @@ void MainFrame::Apply(const Text& name, Property what) {
   auto it = widgets_.find(name);
   if (it == widgets_.end()) return;
   Widget& w = it->second;
-  const Control c = Model().Snapshot(name);
+  const Control c = Model().Snapshot(name, w.kind != ControlKind::ListView);
   switch (what) {
     case Property::Text:
       if (!w.window) break;
@@ -873,17 +874,16 @@ void MainFrame::SyncSelection(Widget& w, const Control& c) {
 void MainFrame::SyncRows(Widget& w, const Control& c) {
   auto* list = dynamic_cast<wxListCtrl*>(w.window);
   if (!list) return;
-  const int rows = static_cast<int>(c.rows.size());
+  // Only the rows changed since the last look are read and written: a list that a worker fills row by
+  // row would otherwise cost every earlier row again at each change.
+  const WindowModel::RowChanges changes = Model().RowsChangedSince(c.name, w.rowsShown);
+  w.rowsShown = changes.revision;
   const int columns = list->GetColumnCount();
   list->Freeze();
-  if (rows == 0) {
-    list->DeleteAllItems();
-  } else {
-    while (list->GetItemCount() > rows) list->DeleteItem(list->GetItemCount() - 1);
-  }
-  for (int r = 0; r < rows; ++r) {
-    const auto& row = c.rows[r];
-    if (r >= list->GetItemCount()) list->InsertItem(r, row.empty() ? wxString() : ToWx(row[0]));
+  if (changes.cleared || changes.rowCount == 0) list->DeleteAllItems();
+  while (list->GetItemCount() > changes.rowCount) list->DeleteItem(list->GetItemCount() - 1);
+  for (const auto& [r, row] : changes.rows) {
+    while (list->GetItemCount() <= r) list->InsertItem(list->GetItemCount(), wxString());
     for (int col = 0; col < columns && col < static_cast<int>(row.size()); ++col) {
       const wxString value = ToWx(row[col]);
       if (list->GetItemText(r, col) != value) list->SetItem(r, col, value);
