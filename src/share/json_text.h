@@ -22,6 +22,8 @@ inline constexpr int kJsonDepthLimit = 64;
 // (U+0000 to U+001F and U+007F) escaped; a byte that is no part of valid UTF-8 becomes U+FFFD.
 std::string JsonQuoted(std::string_view utf8);
 
+struct JsonMember;
+
 struct JsonValue {
   enum class Kind { Null, Bool, Number, String, Array, Object };
   Kind kind = Kind::Null;
@@ -29,10 +31,18 @@ struct JsonValue {
   double number = 0;
   std::string text;  // a string's UTF-8 text
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+  // In document order. (A std::pair of a JsonValue inside JsonValue is an incomplete type to some
+  // standard libraries' checks; a member struct of its own is not.)
+  std::vector<JsonMember> members;
 
   // The first member named `name` of an object; null for none or for a value that is no object.
   const JsonValue* Member(std::string_view name) const;
+};
+
+struct JsonMember {
+  JsonMember(std::string n, JsonValue v) : name(std::move(n)), value(std::move(v)) {}
+  std::string name;
+  JsonValue value;
 };
 
 // Reads one JSON document; false (and `out` unspecified) when it is not one.
