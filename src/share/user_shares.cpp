@@ -43,8 +43,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-Text FetchUserKey(const Text& shareUrl) {
+Text FetchUserKey(const Text& shareUrl, bool* pageRead) {
   const Text page = TextFromBytes(HttpFetch(shareUrl));
+  if (pageRead) *pageRead = !page.empty();
   return TextBetween(page, kUserKeyStart, kUserKeyEnd);
 }
 
@@ -161,7 +162,15 @@ void MenuOtherSharesOfUser(App& app) {
   }
   s.listMode = ListMode::UserShares;
   s.userName = s.hits[row].sharer;
-  s.userKey = FetchUserKey(s.hits[row].shareUrl);
+  bool pageRead = false;
+  s.userKey = FetchUserKey(s.hits[row].shareUrl, &pageRead);
+  if (!pageRead) {
+    // The share site gave no page (it may not answer at all): asking it for the list as well would only
+    // make the user wait for it a second time.
+    app.window.MessageBox(Text(kNoUserShares));
+    s.listMode = ListMode::Hits;
+    return;
+  }
   ListUserShares(app, s.userKey, ListMode::Hits);
 }
 

@@ -27,7 +27,8 @@ inline constexpr std::string_view kUserKeyEnd = R"(")";
 void MenuOtherSharesOfUser(App& app);
 
 // The sharer's key named by the share page at `shareUrl`; "" when the page cannot be fetched or names none.
-Text FetchUserKey(const Text& shareUrl);
+// `pageRead`, when given, tells whether the page came at all.
+Text FetchUserKey(const Text& shareUrl, bool* pageRead = nullptr);
 
 // The address of the share list of `userKey`, with the two time readings.
 Text UserShareListAddress(const Text& shareSiteHost, const Text& userKey, const Text& firstTime,
