@@ -15,6 +15,10 @@
 namespace sarvoke {
 namespace {
 
+// The QQ time and nickname services answer a few bytes; a post waits for each at most this long, so that
+// services that never answer cannot keep the window busy for the HTTP stack's minute each.
+constexpr long kQqServiceDeadlineMs = 10000;
+
 constexpr std::string_view kReservedMessage = "昵称和留言内容中不可以出现-、\\、|三个字符。";
 
 bool HoldsReserved(std::string_view text) {
@@ -43,14 +47,15 @@ Text CheckBoardPost(const App& app, const Text& nickname, const Text& message) {
 
 Text FetchQqNickname(const Text& qq) {
   const Text page = TextFromBytes(HttpFetch("http://" + CurrentEndpoints().qqProfileHost +
-                                            "/fcg-bin/cgi_get_portrait.fcg?uins=" + qq + "&get_nick=1"));
+                                                "/fcg-bin/cgi_get_portrait.fcg?uins=" + qq + "&get_nick=1",
+                                            {.deadlineMs = kQqServiceDeadlineMs}));
   // A nickname holding an entry's separators would cut every later reader's board in the wrong place.
   return WithoutReserved(TextBetween(page, ",\"", "\""));
 }
 
 Text FetchServerTime() {
-  const Text text =
-      TextFromBytes(ReadUrl("http://" + CurrentEndpoints().qqTimeHost + "/cgi-bin/cgi_svrtime"));
+  const Text text = TextFromBytes(
+      ReadUrl("http://" + CurrentEndpoints().qqTimeHost + "/cgi-bin/cgi_svrtime", kQqServiceDeadlineMs));
   return TextReplaceAll(text, "\r\n", "");
 }
 

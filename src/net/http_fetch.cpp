@@ -64,6 +64,7 @@ Bytes Fetch(const Text& url, const HttpFetchArgs& a, int followed) {
     options.proxy = a.proxy;
     options.noCookies = a.sendCookies != nullptr;
     options.noAutoRedirect = a.noAutoRedirect;
+    options.deadlineMs = a.deadlineMs;
     request = HttpOpenRequest(options);
     if (!request) return {};
   }

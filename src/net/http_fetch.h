@@ -37,6 +37,7 @@ struct HttpFetchArgs {
   Text* rawHeaders = nullptr;       // out: the status line and the header lines, CR LF separated
   int* status = nullptr;            // out: the final response's status code; 0 when none was read whole
   bool keepBytes = false;           // no code-page conversion: the body as it came
+  long deadlineMs = 0;              // a shorter deadline for the request; 0: the HTTP stack's 60 s
 };
 
 // The response body (code page 936 when it was found to be UTF-8), or empty Bytes on failure.

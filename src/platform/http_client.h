@@ -31,6 +31,7 @@ struct HttpRequestOptions {
   bool noCookies = false;     // neither send nor store cookies of the process-wide store
   bool noAutoRedirect = false;
   std::size_t maxBodyBytes = 0;  // 0: the limit of CurrentHttpTimeouts()
+  long deadlineMs = 0;           // a shorter deadline for the whole request; 0: that of CurrentHttpTimeouts()
 };
 
 struct HttpResponse {

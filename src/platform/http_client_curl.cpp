@@ -116,14 +116,30 @@ bool ReadOrigin(const std::string& url, Origin& origin) {
   return ok && (origin.scheme == "http" || origin.scheme == "https") && !origin.host.empty();
 }
 
+long long NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
 // What one transfer collects: the body and the header of the final response.
 struct Collected {
   CURL* easy = nullptr;
   std::size_t maxBody = 0;
   Bytes body;
   Text rawHeaders;
-  bool headerDone = false;  // the empty line ended the header; what follows the body (trailers) is no part
+  bool headerDone = false;   // the empty line ended the header; what follows the body (trailers) is no part
+  long long stallMs = 0;     // the give-up time without any byte
+  long long lastByteMs = 0;  // when the hop started or its last byte came
 };
+
+// Gives the transfer up once no byte has come for the give-up time. curl's own low-speed rule averages
+// over several seconds, so after a burst (a header and the start of a body, then silence) it would wait
+// that much longer than the give-up time.
+int OnTransferProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* c = static_cast<const Collected*>(user);
+  return NowMs() - c->lastByteMs > c->stallMs ? 1 : 0;
+}
 
 // Room for a body of `size` bytes. A large body is held in huge pages where the system offers them:
 // first touching 100 MB in 4 KB pages costs more than receiving it over loopback.
@@ -142,6 +158,7 @@ void ReserveBody(Bytes& body, size_t size) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* c = static_cast<Collected*>(user);
   const size_t n = size * count;
+  c->lastByteMs = NowMs();
   // A body over the cap ends the transfer there: nothing more is read or kept.
   if (n > c->maxBody - std::min(c->maxBody, c->body.size())) return 0;
   // No exception may pass through curl: a body that does not fit in memory ends the transfer.
@@ -168,6 +185,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* c = static_cast<Collected*>(user);
   const size_t n = size * count;
+  c->lastByteMs = NowMs();
   std::string_view line(data, n);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   if (line.substr(0, 5) == "HTTP/") {
@@ -224,12 +242,6 @@ void SetProxyFor(CURL* easy, const HttpRequestOptions& options, const std::strin
   // the proxy environment variables, as a direct WinInet handle ignores the system's proxy.
   const bool useProxy = options.proxy && !options.proxy->empty() && !IsSecure(url);
   curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? ("http://" + *options.proxy).c_str() : "");
-}
-
-long long NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
 }
 
 // One transfer of `easy`, driven through `multi` so that the waiting thread can let its window events
@@ -336,11 +348,17 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
   const HttpTimeouts limits = CurrentHttpTimeouts();
   c.maxBody = options.maxBodyBytes ? options.maxBodyBytes : limits.maxBodyBytes;
   // One deadline for the request: each hop gets what is left of it.
-  const long long deadline = NowMs() + limits.overallMs;
+  const long overallMs =
+      options.deadlineMs > 0 ? std::min(options.deadlineMs, limits.overallMs) : limits.overallMs;
+  const long long deadline = NowMs() + overallMs;
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &c);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &c);
+  c.stallMs = limits.stallSeconds * 1000LL;
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, OnTransferProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &c);
 
   std::string url = options.url;
   Origin origin = request.origin;
@@ -353,6 +371,7 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
     c.body.clear();
     c.rawHeaders.clear();
     c.headerDone = false;
+    c.lastByteMs = NowMs();
     if (Perform(multi, easy) != CURLE_OK) break;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -383,6 +402,7 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
   }
   if (multi) curl_multi_cleanup(multi);
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);  // `c` goes now
   curl_slist_free_all(headers);
   return response;
 }

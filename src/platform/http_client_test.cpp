@@ -210,6 +210,23 @@ TEST_F(HttpClientTest, ADrippingServerMeetsTheOverallDeadline) {
   EXPECT_LT(chain.RequestCount(), 4);
 }
 
+// A request may ask for a shorter deadline than the stack's: the same slow answer that is read to its end
+// with the stack's deadline is given up with the request's own.
+TEST_F(HttpClientTest, ARequestsOwnDeadlineEndsItSooner) {
+  SetHttpTimeouts({2000, 30});  // the answer takes longer than the fixture's give-up time for silence
+  RawReply slow;
+  slow.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc";
+  slow.dripMs = 40;
+  RawHttpServer server(Always(slow));
+  EXPECT_TRUE(Get(server.Url("/")).completed);
+  HttpRequestOptions options;
+  options.url = server.Url("/");
+  options.deadlineMs = 300;
+  HttpRequest request = HttpOpenRequest(options);
+  ASSERT_TRUE(request);
+  EXPECT_FALSE(HttpSendRequest(*request, "", nullptr).completed);
+}
+
 TEST_F(HttpClientTest, ABodyOverTheCapFailsAndIsNotReadOn) {
   HttpTimeouts t = CurrentHttpTimeouts();
   t.maxBodyBytes = 1u << 20;

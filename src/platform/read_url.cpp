@@ -8,11 +8,12 @@ namespace {
 constexpr const char* kReadUrlAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 }  // namespace
 
-Bytes ReadUrl(const Text& url) try {
+Bytes ReadUrl(const Text& url, long deadlineMs) try {
   HttpRequestOptions options;
   options.url = url.find("://") == Text::npos ? "http://" + url : url;
   options.agent = kReadUrlAgent;
   options.noCookies = true;
+  options.deadlineMs = deadlineMs;
   HttpRequest request = HttpOpenRequest(options);
   if (!request) return {};
   HttpResponse response = HttpSendRequest(*request, Text(), nullptr);

@@ -13,7 +13,8 @@
 namespace sarvoke {
 
 // The body of the final response when its status is 2xx; empty Bytes on any failure, an answer with
-// another status included. "http://" is assumed when the address names no scheme.
-Bytes ReadUrl(const Text& url);
+// another status included. "http://" is assumed when the address names no scheme. `deadlineMs`, when
+// given, is a shorter deadline for the whole request than the stack's.
+Bytes ReadUrl(const Text& url, long deadlineMs = 0);
 
 }  // namespace sarvoke
