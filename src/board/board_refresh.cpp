@@ -8,15 +8,21 @@
 
 namespace sarvoke {
 
-bool ReadBoard(App& app, Pop3Session& session) {
+BoardRead ReadBoard(App& app, Pop3Session& session) {
   BoardState& b = app.board;
   int count = 0;
-  Pop3Status(session, count);
-  b.boardText = MailBodyText(Pop3Retrieve(session, count));
+  if (!Pop3Status(session, count)) return BoardRead::Failed;
+  b.boardText.clear();
+  if (count > 0) {
+    // A mail that could not be read is no empty board: the page must not invite a "first" post.
+    const Bytes mail = Pop3Retrieve(session, count);
+    if (mail.empty()) return BoardRead::Failed;
+    b.boardText = MailBodyText(mail);
+  }
   std::vector<BoardEntry> entries = ParseBoardEntries(b.boardText);
-  if (entries.empty()) return false;
+  if (entries.empty()) return BoardRead::NoEntries;
   b.entries = std::move(entries);
-  return true;
+  return BoardRead::Entries;
 }
 
 void RunBoardRefresh(App& app) {
@@ -36,9 +42,14 @@ void RunBoardRefresh(App& app) {
     w.SetDisabled(Text(kRefreshButton), false);
     return;
   }
-  const bool found = ReadBoard(app, session);
+  const BoardRead read = ReadBoard(app, session);
   Pop3Quit(session);  // the session ends here, not when the server tires of it
-  if (!found) {
+  if (read == BoardRead::Failed) {
+    w.MessageBox(Text(kPop3Failed));
+    w.SetDisabled(Text(kRefreshButton), false);
+    return;
+  }
+  if (read == BoardRead::NoEntries) {
     WriteWholeFile(app.boardFolder + "lyb.html", kNoEntriesPage);
     w.SetBrowserAddress(Text(kBoardBrowser), Utf8ToAnsiText(app.boardFolder) + "lyb.html");
     // The page invites the first post: posting, and refreshing, must then be possible.

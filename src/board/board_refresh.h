@@ -13,9 +13,16 @@ inline constexpr std::string_view kNoEntriesPage = "还没有任何人发表留�
 inline constexpr std::string_view kNoBoardFolder =
     "无法使用留言板的缓存文件夹（它不是您自己的文件夹），留言板无法显示。";
 
-// Reads the newest mail of the logged-in session into board.boardText and its entries; true when it
-// holds at least one entry (entries are left as they were otherwise).
-bool ReadBoard(App& app, Pop3Session& session);
+// What reading the board's newest mail came to.
+enum class BoardRead {
+  Entries,    // the mail holds at least one entry
+  NoEntries,  // the mailbox is empty, or its newest mail holds no entry
+  Failed,     // the mailbox's status or the mail could not be read
+};
+
+// Reads the newest mail of the logged-in session into board.boardText and its entries (entries are left
+// as they were unless it holds some).
+BoardRead ReadBoard(App& app, Pop3Session& session);
 
 // Starts a refresh on a worker thread and returns at once.
 void RefreshBoard(App& app);

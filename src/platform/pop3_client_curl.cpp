@@ -80,10 +80,12 @@ bool Pop3Connect(Pop3Session& session, const Text& host, int port, const Text& u
   curl_easy_setopt(e, CURLOPT_USERNAME, user.c_str());
   curl_easy_setopt(e, CURLOPT_PASSWORD, password.c_str());
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(waitMs));
-  // Every answer is due within the wait limit; a mail that drips slower than a byte a second stops too.
+  // Every answer is due within the wait limit; a mail that comes slower than a byte a second for 20 s
+  // stops too (curl averages over a few seconds, so a mail that drips after a quick start is given up
+  // within half a minute).
   curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((waitMs + 999) / 1000));
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 20L);
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, 120000L);
   curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
