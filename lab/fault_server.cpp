@@ -261,28 +261,46 @@ std::string Reply(const std::string& status, const std::string& contentType, con
 
 const char* FaultName(HttpFault fault) {
   switch (fault) {
-    case HttpFault::None: return "none";
-    case HttpFault::Stall: return "accepts and never answers";
-    case HttpFault::StallInBody: return "answers the header, then stalls in the body";
-    case HttpFault::ResetInBody: return "resets the connection in the middle of the body";
-    case HttpFault::RedirectLoop301: return "301 redirect loop";
-    case HttpFault::RedirectLoop302: return "302 redirect loop";
-    case HttpFault::Garbage50MB: return "50 MB of garbage";
-    case HttpFault::InvalidUtf8: return "invalid UTF-8 declared as UTF-8";
-    case HttpFault::ShareLinkUnended: return "10 MB share page without the link's end marker";
-    case HttpFault::DripOneByteASecond: return "one byte a second";
+    case HttpFault::None:
+      return "none";
+    case HttpFault::Stall:
+      return "accepts and never answers";
+    case HttpFault::StallInBody:
+      return "answers the header, then stalls in the body";
+    case HttpFault::ResetInBody:
+      return "resets the connection in the middle of the body";
+    case HttpFault::RedirectLoop301:
+      return "301 redirect loop";
+    case HttpFault::RedirectLoop302:
+      return "302 redirect loop";
+    case HttpFault::Garbage50MB:
+      return "50 MB of garbage";
+    case HttpFault::InvalidUtf8:
+      return "invalid UTF-8 declared as UTF-8";
+    case HttpFault::ShareLinkUnended:
+      return "10 MB share page without the link's end marker";
+    case HttpFault::DripOneByteASecond:
+      return "one byte a second";
   }
   return "?";
 }
 
 const char* FaultName(MailFault fault) {
   switch (fault) {
-    case MailFault::None: return "none";
-    case MailFault::Pop3Drips: return "POP3 answers one byte a second";
-    case MailFault::Pop3DripsTheMail: return "POP3 sends the mail one byte a second";
-    case MailFault::SmtpRefusesLogin: return "SMTP refuses the login";
-    case MailFault::SmtpRefusesAtOnce: return "SMTP refuses the connection (554 greeting)";
-    case MailFault::SmtpDrips: return "SMTP answers one byte a second";
+    case MailFault::None:
+      return "none";
+    case MailFault::Pop3Drips:
+      return "POP3 answers one byte a second";
+    case MailFault::Pop3DripsTheMail:
+      return "POP3 sends the mail one byte a second";
+    case MailFault::Pop3RefusesTheMail:
+      return "POP3 counts the mail and refuses to send it";
+    case MailFault::SmtpRefusesLogin:
+      return "SMTP refuses the login";
+    case MailFault::SmtpRefusesAtOnce:
+      return "SMTP refuses the connection (554 greeting)";
+    case MailFault::SmtpDrips:
+      return "SMTP answers one byte a second";
   }
   return "?";
 }
@@ -357,18 +375,24 @@ struct FaultServer::Impl {
           c.FinishSending();
         return;
       case HttpFault::InvalidUtf8: {
-        std::string page = path == "/s" ? ResultsPageFor(target)
+        std::string page = path == "/s"  ? ResultsPageFor(target)
                            : path == "/" ? PublisherHomePage(Host())
                                          : "<html><body><p>分享的文件：周杰伦 - 青花瓷.mp3</p></body></html>";
-        static const std::vector<std::string> labels = {
-            "_免费高速下载|百度网盘-分享无限制", "文件名:", "文件大小:", "分享者:", "分享时间:", "下载次数:",
-            " 上的评论", " 条评论"};
+        static const std::vector<std::string> labels = {"_免费高速下载|百度网盘-分享无限制",
+                                                        "文件名:",
+                                                        "文件大小:",
+                                                        "分享者:",
+                                                        "分享时间:",
+                                                        "下载次数:",
+                                                        " 上的评论",
+                                                        " 条评论"};
         c.Send(Reply("200 OK", "text/html; charset=utf-8", BreakUtf8(page, labels)));
         c.FinishSending();
         return;
       }
       case HttpFault::ShareLinkUnended: {
-        std::string page = "<html><body><script>yunData.setData({\"file_list\":\"[{\\\"dlink\\\":\\\"http:\\\\/\\\\/";
+        std::string page =
+            "<html><body><script>yunData.setData({\"file_list\":\"[{\\\"dlink\\\":\\\"http:\\\\/\\\\/";
         const std::string filler = "d.pcs.example\\\\/file\\\\/0123456789abcdef?";
         while (page.size() < kUnendedShareBytes) page += filler;
         c.Send(Reply("200 OK", "text/html; charset=utf-8", page));
@@ -403,7 +427,8 @@ struct FaultServer::Impl {
     std::string line;
     while (c.ReadLine(line)) {
       std::string verb = line.substr(0, line.find(' '));
-      std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char ch) { return std::toupper(ch); });
+      std::transform(verb.begin(), verb.end(), verb.begin(),
+                     [](unsigned char ch) { return std::toupper(ch); });
       std::string answer;
       if (verb == "CAPA") {
         answer = "+OK\r\nUSER\r\nUIDL\r\n.\r\n";
@@ -413,7 +438,7 @@ struct FaultServer::Impl {
         answer = held.empty() ? "+OK 0 0\r\n" : "+OK 1 " + std::to_string(held.size()) + "\r\n";
       } else if (verb == "LIST") {
         answer = held.empty() ? "+OK\r\n.\r\n" : "+OK\r\n1 " + std::to_string(held.size()) + "\r\n.\r\n";
-      } else if (verb == "RETR" && !held.empty()) {
+      } else if (verb == "RETR" && !held.empty() && fault != MailFault::Pop3RefusesTheMail) {
         std::string stuffed;
         for (std::size_t i = 0; i < held.size(); ++i) {
           if (held[i] == '.' && (i == 0 || held[i - 1] == '\n')) stuffed += '.';
@@ -446,7 +471,8 @@ struct FaultServer::Impl {
     std::string line;
     while (c.ReadLine(line)) {
       std::string verb = line.substr(0, line.find(' '));
-      std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char ch) { return std::toupper(ch); });
+      std::transform(verb.begin(), verb.end(), verb.begin(),
+                     [](unsigned char ch) { return std::toupper(ch); });
       std::string answer;
       if (verb == "QUIT") {
         c.Send("221 bye\r\n", drip);
@@ -472,7 +498,8 @@ struct FaultServer::Impl {
         }
       } else if (verb == "DATA") {
         std::string data;
-        if (!c.Send("354 End data with <CR><LF>.<CR><LF>\r\n", drip) || !c.ReadUntil("\r\n.\r\n", data)) return;
+        if (!c.Send("354 End data with <CR><LF>.<CR><LF>\r\n", drip) || !c.ReadUntil("\r\n.\r\n", data))
+          return;
         answer = "250 2.0.0 Queued\r\n";
       } else if (verb == "HELO" || verb == "MAIL" || verb == "RCPT" || verb == "RSET" || verb == "NOOP") {
         answer = "250 2.0.0 Ok\r\n";

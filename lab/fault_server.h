@@ -40,11 +40,12 @@ enum class HttpFault {
 
 enum class MailFault {
   None,
-  Pop3Drips,          // every POP3 answer one byte a second, the greeting included
-  Pop3DripsTheMail,   // the greeting and the answers at once, the retrieved mail one byte a second
-  SmtpRefusesLogin,   // AUTH is answered 535
-  SmtpRefusesAtOnce,  // the greeting is 554: the server takes no mail
-  SmtpDrips,          // every SMTP answer one byte a second
+  Pop3Drips,           // every POP3 answer one byte a second, the greeting included
+  Pop3DripsTheMail,    // the greeting and the answers at once, the retrieved mail one byte a second
+  Pop3RefusesTheMail,  // the status counts the mail, its retrieval is answered "-ERR"
+  SmtpRefusesLogin,    // AUTH is answered 535
+  SmtpRefusesAtOnce,   // the greeting is 554: the server takes no mail
+  SmtpDrips,           // every SMTP answer one byte a second
 };
 
 // A short readable name of each fault, for test rows and logs.
