@@ -64,6 +64,14 @@ void AddQqServiceRoutes(httplib::Server& server, const QqServiceModes& modes, st
                              "/" + n + "/100\",1,-1,0,0,0,\"" + nick + "\",0]})";
     res.set_content(Utf8ToGbk(body), "text/html");
   });
+  // The chat link of a QQ-form entry: a page that says whom it would open a chat with.
+  server.Get("/msgrd", [record](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::string uin;
+    for (const char c : req.get_param_value("uin"))
+      if (c >= '0' && c <= '9') uin += c;
+    res.set_content("<html><body>QQ chat with " + uin + "</body></html>", "text/html; charset=utf-8");
+  });
   server.Get("/cgi-bin/cgi_svrtime", [record, &modes](const httplib::Request& req, httplib::Response& res) {
     record(req);
     if (modes.emptyTime) {

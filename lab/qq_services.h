@@ -26,7 +26,8 @@ struct QqServiceModes {
   std::atomic<int> slowAvatarMs{0};
 };
 
-// "/fcg-bin/cgi_get_portrait.fcg", "/cgi-bin/cgi_svrtime" and the avatars "/qzone/N/N/30", read from
+// "/fcg-bin/cgi_get_portrait.fcg", "/cgi-bin/cgi_svrtime", the chat link "/msgrd" and the avatars
+// "/qzone/N/N/30", read from
 // `avatarFolder`: N.png (10001: a palette with transparency; 20002: 16-bit grey), N.jpg (12345), a
 // picture cut off in the middle (30003), and default.png for every other number, as the real service has.
 void AddQqServiceRoutes(httplib::Server& server, const QqServiceModes& modes, std::string avatarFolder,
