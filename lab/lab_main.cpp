@@ -28,7 +28,7 @@ void Usage(std::FILE* to) {
       "/share/homerecord) and the files (/file/SHAREID); the catalogue's kind column marks shares that are\n"
       "taken down (dead), behind an extraction code (password) or whose share page answers only after\n"
       "five minutes (stalled; stalled:MS after MS milliseconds); /lab/share-page-counts on the share site tells\n"
-      "how many share pages are being answered at once and the most so far (the peak).\n"
+      "how many share pages and connections asking for them there are at once and the most so far.\n"
       "  --changed-shape  results pages of a changed shape that only the publisher's pattern file matches\n"
       "  --no-hits        every results page is empty\n"
       "  --never-answer   every service accepts connections and never answers\n"

@@ -162,8 +162,20 @@ std::string ShareRecord(const Share& s) {
 // What the share site counts of its share pages, for the tests of the background check.
 struct SharePageCounts {
   std::atomic<int> inFlight{0}, peak{0}, served{0};
+  // Connections that asked for a share page, from their first such request until they close.
+  std::atomic<int> connections{0}, peakConnections{0};
   std::atomic<bool> stopping{false};  // the site is being stopped: stalled pages stop waiting
 };
+
+void RaisePeak(std::atomic<int>& peak, int now) {
+  int seen = peak;
+  while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+  }
+}
+
+// Whether the connection this thread serves has asked for a share page: a connection is served by one
+// thread of the pool from its start to its end.
+thread_local bool connectionAskedForSharePage = false;
 
 // The site's request threads. The server stops by shutting its pool down, which waits for every
 // request: a stalled page must hear of it first, or stopping would wait out the stall.
@@ -177,6 +189,15 @@ class SharePagePool : public httplib::ThreadPool {
     counts_->stopping = true;
     httplib::ThreadPool::shutdown();
   }
+  // Each task is one connection, served to its end.
+  void enqueue(std::function<void()> connection) override {
+    httplib::ThreadPool::enqueue([connection = std::move(connection), counts = counts_] {
+      connectionAskedForSharePage = false;
+      connection();
+      if (connectionAskedForSharePage) --counts->connections;
+      connectionAskedForSharePage = false;
+    });
+  }
 
  private:
   std::shared_ptr<SharePageCounts> counts_;
@@ -186,9 +207,10 @@ class SharePagePool : public httplib::ThreadPool {
 class InFlight {
  public:
   explicit InFlight(SharePageCounts& counts) : counts_(counts) {
-    const int now = ++counts_.inFlight;
-    int peak = counts_.peak;
-    while (now > peak && !counts_.peak.compare_exchange_weak(peak, now)) {
+    RaisePeak(counts_.peak, ++counts_.inFlight);
+    if (!connectionAskedForSharePage) {
+      connectionAskedForSharePage = true;
+      RaisePeak(counts_.peakConnections, ++counts_.connections);
     }
   }
   ~InFlight() {
@@ -377,15 +399,18 @@ void AddShareSiteRoutes(httplib::Server& server, const std::vector<Share>& catal
     if (IsStalledKind(s->kind)) WaitAsStalled(*s, *counts);
     res.set_content(SharePage(*s, host()), "text/html; charset=utf-8");
   });
-  // The share page counts, not a page of the real site: {"inFlight":N,"peak":N,"served":N}; with
-  // ?reset=1 the peak and the served count start again from the pages in flight.
+  // The share page counts, not a page of the real site: {"inFlight":N,"peak":N,"served":N,
+  // "connections":N,"peakConnections":N}; with ?reset=1 the peaks and the served count start again.
   server.Get("/lab/share-page-counts", [counts](const httplib::Request& req, httplib::Response& res) {
     if (req.get_param_value("reset") == "1") {
       counts->peak = counts->inFlight.load();
+      counts->peakConnections = counts->connections.load();
       counts->served = 0;
     }
     res.set_content("{\"inFlight\":" + std::to_string(counts->inFlight) + ",\"peak\":" +
-                        std::to_string(counts->peak) + ",\"served\":" + std::to_string(counts->served) + "}",
+                        std::to_string(counts->peak) + ",\"served\":" + std::to_string(counts->served) +
+                        ",\"connections\":" + std::to_string(counts->connections) +
+                        ",\"peakConnections\":" + std::to_string(counts->peakConnections) + "}",
                     "application/json");
   });
   server.Get("/share/homerecord", [&catalogue, record](const httplib::Request& req, httplib::Response& res) {

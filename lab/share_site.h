@@ -44,8 +44,10 @@ const Share* FindShare(const std::vector<Share>& catalogue, const std::string& s
 // Registers the share site on `server`. `host` gives its host:port once bound; `record` is called with
 // every request it answers (not with those it answers 404: the server's error handler sees them).
 // Besides the site's pages, "/lab/share-page-counts" tells how many share page requests are being
-// answered now, the most at once so far and how many were answered: {"inFlight":0,"peak":5,"served":30}
-// ("?reset=1" starts the peak and the count again).
+// answered now, the most at once so far and how many were answered, and the same of the connections that
+// asked for share pages (open from their first such request until they close):
+// {"inFlight":0,"peak":5,"served":30,"connections":0,"peakConnections":5} ("?reset=1" starts the peaks
+// and the count again).
 void AddShareSiteRoutes(httplib::Server& server, const std::vector<Share>& catalogue,
                         std::function<std::string()> host,
                         std::function<void(const httplib::Request&)> record);

@@ -69,7 +69,8 @@ class Liveness : public ::testing::Test {
     SetRowCheckLimits(limits);
   }
   std::vector<RowMark> Marks() { return app->window.RowMarks(kList); }
-  // The share site's own count of share pages answered at once: {"inFlight", "peak", "served"}.
+  // The share site's own count of share pages and of their connections: "inFlight", "peak", "served",
+  // "connections", "peakConnections".
   int SharePageCount(const char* which) {
     const Bytes body = ReadUrl("http://" + labServer->ShareSiteDomain() + "/lab/share-page-counts");
     JsonValue v;
@@ -172,6 +173,7 @@ TEST_F(Liveness, NoMoreSharePagesAtOnceThanAllowed) {
     ASSERT_TRUE(WaitForRowCheck(*app, 60000));
     EXPECT_EQ(Marks(), std::vector<RowMark>(12, RowMark::Alive));
     EXPECT_LE(SharePageCount("peak"), allowed);
+    EXPECT_LE(SharePageCount("peakConnections"), allowed);
     // Several at once when allowed: the check does not fetch one page after another.
     if (allowed > 1) EXPECT_GE(SharePageCount("peak"), 2);
     EXPECT_EQ(SharePageCount("served"), 12);
