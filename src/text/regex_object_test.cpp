@@ -104,52 +104,28 @@ TEST(RegexObjectTest, SearchTable) {
 TEST(RegexObjectTest, DoubleByteCharactersStayWhole) {
   // B0 5C and 81 7C are whole characters whose second bytes are "\" and "|"; C1 41 has an "A" inside.
   const Text text = "\xB0\x5C\\x\x81\x7C|y\xC1\x41";
-  struct Row {
-    const char* label;
-    Text pattern;
-    std::vector<Text> matches;
+  const std::vector<MatchRow> rows = {
+      {"backslash only where it stands alone", "\\\\", text, {"\\"}},
+      {"bar only where it stands alone", "\\|", text, {"|"}},
+      {"no case folding of a second byte", "a", text, {}},
+      {"a dot takes the whole character", "^.", text, {"\xB0\x5C"}},
+      {"the character in a pattern is a literal", "\xB0\x5C", text, {"\xB0\x5C"}},
+      {"a class of the character", "[\x81\x7C]", text, {"\x81\x7C"}},
+      {"characters as units", "(.)x", text, {"\\x"}},
   };
-  const std::vector<Row> rows = {
-      {"backslash only where it stands alone", "\\\\", {"\\"}},
-      {"bar only where it stands alone", "\\|", {"|"}},
-      {"no case folding of a second byte", "a", {}},
-      {"a dot takes the whole character", "^.", {"\xB0\x5C"}},
-      {"the character in a pattern is a literal", "\xB0\x5C", {"\xB0\x5C"}},
-      {"a class of the character", "[\x81\x7C]", {"\x81\x7C"}},
-      {"characters as units", "(.)x", {"\\x"}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.label);
-    RegexObject re;
-    EXPECT_TRUE(re.Search(r.pattern, text));
-    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
-    for (std::size_t i = 0; i < r.matches.size(); ++i)
-      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
-  }
+  ExpectMatches(rows);
 }
 
 TEST(RegexObjectTest, ALeadByteBeforeAByteThatCannotFollowItStandsAlone) {
   // D0 before a line feed, a quote and 7F: none of them is a second byte of code page 936.
   const Text text = "a\xD0\nb\xD0\"c\xD0\x7F";
-  struct Row {
-    const char* label;
-    Text pattern;
-    std::vector<Text> matches;
+  const std::vector<MatchRow> rows = {
+      {"a dot stops at the line feed", "a.+", text, {"a\xD0"}},
+      {"the line feed is found", "\n", text, {"\n"}},
+      {"the quote is a quote", "\"c", text, {"\"c"}},
+      {"the lone lead bytes are characters of their own", "\xD0", text, {"\xD0", "\xD0", "\xD0"}},
   };
-  const std::vector<Row> rows = {
-      {"a dot stops at the line feed", "a.+", {"a\xD0"}},
-      {"the line feed is found", "\n", {"\n"}},
-      {"the quote is a quote", "\"c", {"\"c"}},
-      {"the lone lead bytes are characters of their own", "\xD0", {"\xD0", "\xD0", "\xD0"}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.label);
-    RegexObject re;
-    EXPECT_TRUE(re.Search(r.pattern, text));
-    ASSERT_EQ(re.MatchCount(), static_cast<int>(r.matches.size()));
-    for (std::size_t i = 0; i < r.matches.size(); ++i)
-      EXPECT_EQ(re.MatchText(static_cast<int>(i) + 1), r.matches[i]);
-  }
+  ExpectMatches(rows);
   EXPECT_EQ(TextFind(text, "\n"), 3);
   EXPECT_EQ(TextFind(text, "\""), 6);
   EXPECT_EQ(AnsiToUtf8(text), "a?\nb?\"c?\x7F");
