@@ -315,22 +315,30 @@ bool LabServer::Start() {
   return StartMailbox();
 }
 
+namespace {
+
+// The board in the options' board file; false when it cannot be read.
+bool ReadBoardFile(const std::string& path, std::string& board) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "sarvoke-lab: cannot read the board file %s\n", path.c_str());
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  board = text.str();
+  // An editor's final line break is not part of the board.
+  if (!board.empty() && board.back() == '\n') board.pop_back();
+  if (!board.empty() && board.back() == '\r') board.pop_back();
+  return true;
+}
+
+}  // namespace
+
 bool LabServer::StartMailbox() {
   if (!impl_->options.mail || impl_->mailbox) return true;
   std::string board;
-  if (!impl_->options.boardFile.empty()) {
-    std::ifstream in(impl_->options.boardFile, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "sarvoke-lab: cannot read the board file %s\n", impl_->options.boardFile.c_str());
-      return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    board = text.str();
-    // An editor's final line break is not part of the board.
-    if (!board.empty() && board.back() == '\n') board.pop_back();
-    if (!board.empty() && board.back() == '\r') board.pop_back();
-  }
+  if (!impl_->options.boardFile.empty() && !ReadBoardFile(impl_->options.boardFile, board)) return false;
   auto mailbox = std::make_unique<Mailbox>(kBoardMailbox, kBoardPassword);
   if (!mailbox->Start()) return false;
   if (!impl_->options.boardFile.empty() && !mailbox->Seed(board)) {
@@ -379,6 +387,12 @@ bool LabServer::AddMail(const std::string& rfc5322) {
   return impl_->mailbox && impl_->mailbox->AddMail(rfc5322);
 }
 bool LabServer::ClearMailbox() { return impl_->mailbox && impl_->mailbox->Clear(); }
+bool LabServer::ReseedMailbox() {
+  std::string board;
+  if (!impl_->mailbox || !impl_->mailbox->Clear()) return false;
+  if (impl_->options.boardFile.empty()) return true;
+  return ReadBoardFile(impl_->options.boardFile, board) && impl_->mailbox->Seed(board);
+}
 int LabServer::MailCount() const { return impl_->mailbox ? impl_->mailbox->Count() : 0; }
 void LabServer::StopPop3() {
   if (impl_->mailbox) impl_->mailbox->StopPop3();

@@ -115,6 +115,8 @@ class LabServer {
   bool AddMail(const std::string& rfc5322);
   // Removes every mail; the next one delivered is message 1.
   bool ClearMailbox();
+  // Back to the mailbox as Start left it: emptied, then seeded with the board file's board.
+  bool ReseedMailbox();
   int MailCount() const;
   // Takes the POP3 server down and brings it back, on the same port when it is still free (from the
   // thread that started the lab: the server dies with the thread that starts it).

@@ -236,17 +236,15 @@ class FaultModes : public ::testing::Test {
       app->mailbox.smtpPort = faults->SmtpPort();
     }
   }
-  // Back to the seeded board, after a row that put a mail of its own in.
-  static void ReseedBoard() {
-    lab->ClearMailbox();
-    std::ifstream in(lab::LabServer::BuiltInBoardFile());
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string board = ss.str();
-    while (!board.empty() && (board.back() == '\n' || board.back() == '\r')) board.pop_back();
-    for (int i = 0; i < 2; ++i)
-      lab->AddMail(lab::SeedMail(AnsiToUtf8("旧的留言-旧内容\\2012-01-01|"), lab->BoardMailbox()));
-    lab->AddMail(lab::SeedMail(board, lab->BoardMailbox()));
+  // Runs `row` for each fault, on a program started afresh each time.
+  template <typename Fault, typename Row>
+  void ForEachFault(std::initializer_list<Fault> rows, Row row) {
+    for (Fault f : rows) {
+      SCOPED_TRACE(FaultName(f));
+      row(f);
+      TearDown();
+      SetUp();
+    }
   }
 
   // --- the rows' handlers, each ending with its row printed ---
@@ -437,43 +435,27 @@ lab::FaultServer* FaultModes::faults = nullptr;
 // --- the rows that end at once or within a few seconds ---
 
 TEST_F(FaultModes, SearchFaults) {
-  for (HttpFault f : {HttpFault::ResetInBody, HttpFault::RedirectLoop301, HttpFault::RedirectLoop302,
-                      HttpFault::Garbage50MB, HttpFault::InvalidUtf8}) {
-    SCOPED_TRACE(FaultName(f));
-    SearchRow(f);
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<HttpFault>({HttpFault::ResetInBody, HttpFault::RedirectLoop301, HttpFault::RedirectLoop302,
+                           HttpFault::Garbage50MB, HttpFault::InvalidUtf8},
+                          [&](HttpFault f) { SearchRow(f); });
 }
 
 TEST_F(FaultModes, DownloadFaults) {
-  for (HttpFault f : {HttpFault::ResetInBody, HttpFault::RedirectLoop301, HttpFault::RedirectLoop302,
-                      HttpFault::Garbage50MB, HttpFault::InvalidUtf8, HttpFault::ShareLinkUnended}) {
-    SCOPED_TRACE(FaultName(f));
-    DownloadRow(f);
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<HttpFault>({HttpFault::ResetInBody, HttpFault::RedirectLoop301, HttpFault::RedirectLoop302,
+                           HttpFault::Garbage50MB, HttpFault::InvalidUtf8, HttpFault::ShareLinkUnended},
+                          [&](HttpFault f) { DownloadRow(f); });
 }
 
 TEST_F(FaultModes, UserSharesFaults) {
-  for (HttpFault f :
-       {HttpFault::ResetInBody, HttpFault::RedirectLoop302, HttpFault::Garbage50MB, HttpFault::InvalidUtf8}) {
-    SCOPED_TRACE(FaultName(f));
-    UserSharesRow(f);
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<HttpFault>(
+      {HttpFault::ResetInBody, HttpFault::RedirectLoop302, HttpFault::Garbage50MB, HttpFault::InvalidUtf8},
+      [&](HttpFault f) { UserSharesRow(f); });
 }
 
 TEST_F(FaultModes, TickerFaults) {
-  for (HttpFault f :
-       {HttpFault::ResetInBody, HttpFault::RedirectLoop302, HttpFault::Garbage50MB, HttpFault::InvalidUtf8}) {
-    SCOPED_TRACE(FaultName(f));
-    TickerRow(f);
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<HttpFault>(
+      {HttpFault::ResetInBody, HttpFault::RedirectLoop302, HttpFault::Garbage50MB, HttpFault::InvalidUtf8},
+      [&](HttpFault f) { TickerRow(f); });
 }
 
 TEST_F(FaultModes, AvatarFaults) {
@@ -502,21 +484,13 @@ TEST_F(FaultModes, AvatarFaults) {
 }
 
 TEST_F(FaultModes, RefreshWithPop3AtFault) {
-  for (MailFault f : {MailFault::Pop3Drips, MailFault::Pop3RefusesTheMail}) {
-    SCOPED_TRACE(FaultName(f));
-    RefreshRow(f);
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<MailFault>({MailFault::Pop3Drips, MailFault::Pop3RefusesTheMail},
+                          [&](MailFault f) { RefreshRow(f); });
 }
 
 TEST_F(FaultModes, PostWithSmtpRefusing) {
-  for (MailFault f : {MailFault::SmtpRefusesLogin, MailFault::SmtpRefusesAtOnce, MailFault::SmtpDrips}) {
-    SCOPED_TRACE(FaultName(f));
-    PostRow(f, Text(kPostFailed));
-    TearDown();
-    SetUp();
-  }
+  ForEachFault<MailFault>({MailFault::SmtpRefusesLogin, MailFault::SmtpRefusesAtOnce, MailFault::SmtpDrips},
+                          [&](MailFault f) { PostRow(f, Text(kPostFailed)); });
 }
 
 TEST_F(FaultModes, PostWithPop3AnsweringAByteASecond) {
@@ -580,7 +554,7 @@ TEST_F(FaultModes, MailsWithBrokenMime) {
     TearDown();
     SetUp();
   }
-  ReseedBoard();
+  ASSERT_TRUE(lab->ReseedMailbox());
 }
 
 // A board of 20 MB: read and paged like any other, the first page shown.
@@ -601,7 +575,7 @@ TEST_F(FaultModes, ATwentyMegabyteBoard) {
   PrintRow("board refresh", "a 20 MB board",
            std::to_string(app->board.entries.size()) + " entries, page 1 shown, " + MessagesText(Messages()),
            seconds);
-  ReseedBoard();
+  ASSERT_TRUE(lab->ReseedMailbox());
 }
 
 // --- the rows that wait for the give-up times: one test each, label `faults` ---
