@@ -51,7 +51,7 @@ std::vector<ExportRow> RowsForExport(const App& app) {
 
 std::string CsvField(std::string_view utf8) {
   std::string field(utf8);
-  if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@'))
+  if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@' || field[0] == '\t'))
     field.insert(0, 1, '\'');
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";

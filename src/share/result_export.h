@@ -29,8 +29,8 @@ struct ExportRow {
 std::vector<ExportRow> RowsForExport(const App& app);
 
 // A CSV field: quoted when it holds a comma, a quote or a line break, quotes doubled. A field that a
-// spreadsheet would take for a formula (=, +, -, @ first) gets an apostrophe in front, so that a file
-// name from the web cannot run one.
+// spreadsheet would take for a formula (=, +, -, @ or a tab first) gets an apostrophe in front, so that
+// a file name from the web cannot run one.
 std::string CsvField(std::string_view utf8);
 
 // The rows as a CSV file: the byte-order mark, a header line, one line per row (the five columns, the

@@ -43,6 +43,7 @@ TEST(ResultExport, CsvFieldsQuoteOnlyWhatNeedsIt) {
       {"a carriage return", "a\rb", "\"a\rb\""},
       {"a formula gets an apostrophe", "=1+1", "'=1+1"},
       {"a formula with a comma", "=A1,B1", "\"'=A1,B1\""},
+      {"a tab in front", "\t=1", "'\t=1"},
       {"a dash inside stays", "a-b", "a-b"},
       {"Chinese as it is", AnsiToUtf8("中文"), AnsiToUtf8("中文")},
   };

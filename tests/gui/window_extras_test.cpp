@@ -18,6 +18,7 @@
 #include "lab_server.h"
 #include "net/endpoints.h"
 #include "share/direct_link.h"
+#include "share/liveness_check.h"
 #include "text/code_page.h"
 
 namespace sarvoke {
@@ -99,6 +100,11 @@ TEST_F(WindowExtras, ADeadShareIsGreyedOnceCheckedAndTheRowsStayAsTheyWere) {
 }
 
 TEST_F(WindowExtras, TheWindowTakesInputWhileAStalledPageIsChecked) {
+  // A time-out far longer than the test, so that the page is still being waited for at its end.
+  const HttpBatchOptions saved = CurrentRowCheckLimits();
+  HttpBatchOptions patient = saved;
+  patient.timeoutMs = 120000;
+  SetRowCheckLimits(patient);
   SearchFor("stalled_page", 1);
   ASSERT_EQ(app->window.GetRowMark("超级列表框1", 0), RowMark::None);
   // The check waits for the stalled page on its worker: the window is not busy and a typed word arrives.
@@ -111,6 +117,7 @@ TEST_F(WindowExtras, TheWindowTakesInputWhileAStalledPageIsChecked) {
   sim.Text("abc");
   EXPECT_TRUE(PumpUntil([&] { return app->window.GetText("编辑框1") == "abc"; }, 5000));
   EXPECT_EQ(app->window.GetRowMark("超级列表框1", 0), RowMark::None);
+  SetRowCheckLimits(saved);
 }
 
 TEST_F(WindowExtras, TheCopyItemsPutTheirTextOnTheClipboard) {
