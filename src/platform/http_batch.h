@@ -5,8 +5,8 @@
 //   RunHttpBatch(requests, options, [&] { return cancelled; },
 //                [&](std::size_t i, const HttpBatchAnswer& a) { ... requests[i] answered ... });
 //
-// Unlike HttpSendRequest it sends no cookies and follows redirects (at most 10, http and https only)
-// with its own limits. A request only starts when one of the `maxConnections` places is free, so its
+// Unlike HttpSendRequest it sends no cookies and follows redirects (unless a request says not to; at most
+// 10, http and https only) with its own limits. A request only starts when one of the `maxConnections` places is free, so its
 // time-out counts from its own start and never from the time it waited for a place. On the thread of the
 // window's event pump the window keeps painting meanwhile, and a cancelled wait (Esc) ends the batch.
 #pragma once
@@ -25,6 +25,7 @@ struct HttpBatchRequest {
   Text agent;                     // the User-Agent line
   std::vector<Text> headers;      // further header lines, "Name: value"
   std::optional<Bytes> postBody;  // a POST with this body; absent: a GET
+  bool followRedirects = true;    // at most 10, http and https only
 };
 
 struct HttpBatchOptions {

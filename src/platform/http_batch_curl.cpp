@@ -73,7 +73,7 @@ std::unique_ptr<Transfer> MakeTransfer(const HttpBatchRequest& r, std::size_t in
   curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, r.followRedirects ? 1L : 0L);
   curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(e, CURLOPT_PROXY, "");  // direct, whatever the environment says, as ReadUrl goes
   curl_easy_setopt(e, CURLOPT_USERAGENT, t->agent.c_str());

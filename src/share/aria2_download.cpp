@@ -34,7 +34,12 @@ Aria2Endpoint LoadAria2Endpoint(const std::string& runDirectory) {
 }
 
 std::vector<Text> DownloadHeaderLines(const Text& shareUrl) {
-  return {"User-Agent: " + Text(kDownloadAgent), "Referer: " + shareUrl};
+  // The address comes from a results page: a control character in it would end the header line early
+  // and start another of the page's choosing.
+  Text referer;
+  for (const char c : shareUrl)
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) referer += c;
+  return {"User-Agent: " + Text(kDownloadAgent), "Referer: " + referer};
 }
 
 std::string Aria2AddUriRequest(const Aria2Endpoint& endpoint, const Text& link, const std::vector<Text>& headers,
@@ -89,6 +94,8 @@ Aria2Outcome SendToAria2(const Aria2Endpoint& endpoint, const Text& link, const 
   const std::string body =
       Aria2AddUriRequest(endpoint, link, headers, "sarvoke-" + std::to_string(++requestNumber));
   request.postBody = Bytes(body.begin(), body.end());
+  // A JSON-RPC endpoint answers where it is asked; the token is never carried anywhere else.
+  request.followRedirects = false;
   HttpBatchOptions options;
   options.maxConnections = 1;
   options.timeoutMs = kAria2TimeoutMs;

@@ -43,7 +43,8 @@ struct Aria2Outcome {
 // The endpoint the settings file in `runDirectory` names; the default address for a missing key.
 Aria2Endpoint LoadAria2Endpoint(const std::string& runDirectory);
 
-// The header lines a download of a file from the share page at `shareUrl` carries.
+// The header lines a download of a file from the share page at `shareUrl` carries (control characters
+// of the address left out).
 std::vector<Text> DownloadHeaderLines(const Text& shareUrl);
 
 // The JSON-RPC request (UTF-8) that adds `link` with `headers`, numbered `id`.

@@ -14,6 +14,7 @@
 #include "share/direct_link.h"
 #include "share/share_actions.h"
 #include "share_site.h"
+#include "support/recording_http_server.h"
 #include "text/code_page.h"
 
 namespace sarvoke {
@@ -119,6 +120,24 @@ TEST(Aria2Request, TheRequestCarriesTheTokenTheLinkAndTheHeaderLines) {
                 AnsiToUtf8("中") + "\"]}]}");
   e.secret.clear();
   EXPECT_EQ(Aria2AddUriRequest(e, "l", {}, "2").find("token:"), std::string::npos);
+  // A line break in a share page's address cannot add a header line of its own.
+  EXPECT_EQ(DownloadHeaderLines("http://h/s\r\nCookie: x=1")[1], "Referer: http://h/sCookie: x=1");
+}
+
+TEST(Aria2Request, ARedirectIsNotFollowedWithTheToken) {
+  // An address that sends the request on (307 would have it posted again, token and all): the answer is
+  // read as no aria2's, and nothing reaches the other server.
+  RecordingHttpServer elsewhere, redirecting;
+  elsewhere.Route("/jsonrpc", HttpReply{200, {}, R"({"id":"x","jsonrpc":"2.0","result":"0000000000000001"})"});
+  redirecting.Route("/jsonrpc", HttpReply{307, {{"Location", elsewhere.Url("/jsonrpc")}}, ""});
+  Aria2Endpoint e;
+  e.address = redirecting.Url("/jsonrpc");
+  e.secret = "s3cret";
+  const Aria2Outcome out = SendToAria2(e, "http://h/f", {});
+  EXPECT_FALSE(out.accepted);
+  EXPECT_NE(out.message.find("HTTP 状态 307"), Text::npos) << AnsiToUtf8(out.message);
+  EXPECT_EQ(redirecting.Requests().size(), 1u);
+  EXPECT_TRUE(elsewhere.Requests().empty());
 }
 
 }  // namespace
