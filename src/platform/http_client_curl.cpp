@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/curl_pump.h"
 #include "platform/event_pump.h"
 #include "platform/http_client.h"
 
@@ -18,7 +19,6 @@ namespace sarvoke {
 namespace {
 
 constexpr int kMaxAutomaticRedirects = 10;
-constexpr int kPumpIntervalMs = 50;  // how often a transfer on the GUI thread lets the window paint
 
 // The process-wide cookie store: a share handle with cookies shared, locked per kind of data so that
 // requests on several threads can use it at once. It lives as long as the process; worker threads that
@@ -244,39 +244,6 @@ void SetProxyFor(CURL* easy, const HttpRequestOptions& options, const std::strin
   curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? ("http://" + *options.proxy).c_str() : "");
 }
 
-// One transfer of `easy`, driven through `multi` so that the waiting thread can let its window events
-// run meanwhile (nothing happens on threads without a window).
-CURLcode Perform(CURLM* multi, CURL* easy) {
-  if (!multi) return curl_easy_perform(easy);
-  if (curl_multi_add_handle(multi, easy) != CURLM_OK) return CURLE_FAILED_INIT;
-  CURLcode result = CURLE_GOT_NOTHING;
-  long long lastPump = NowMs();
-  for (;;) {
-    int running = 0;
-    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
-    if (running == 0) {
-      int left = 0;
-      while (CURLMsg* m = curl_multi_info_read(multi, &left)) {
-        if (m->msg == CURLMSG_DONE && m->easy_handle == easy) result = m->data.result;
-      }
-      break;
-    }
-    if (curl_multi_poll(multi, nullptr, 0, kPumpIntervalMs, nullptr) != CURLM_OK) break;
-    const long long now = NowMs();
-    if (now - lastPump >= kPumpIntervalMs) {
-      LetPendingEventsRun();
-      lastPump = now;
-    }
-    // The user gave up waiting (Esc, or closing the window): the transfer ends as a failed one.
-    if (WaitCancelled()) {
-      result = CURLE_ABORTED_BY_CALLBACK;
-      break;
-    }
-  }
-  curl_multi_remove_handle(multi, easy);
-  return result;
-}
-
 }  // namespace
 
 struct HttpRequestHandle {
@@ -372,7 +339,7 @@ HttpResponse HttpSendRequest(HttpRequestHandle& request, const Text& headerBlock
     c.rawHeaders.clear();
     c.headerDone = false;
     c.lastByteMs = NowMs();
-    if (Perform(multi, easy) != CURLE_OK) break;
+    if (PerformPumping(multi, easy) != CURLE_OK) break;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     char* next = nullptr;

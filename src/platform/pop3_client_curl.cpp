@@ -2,16 +2,20 @@
 
 #include <string>
 
-#include "platform/event_pump.h"
+#include "platform/curl_pump.h"
 #include "platform/pop3_client.h"
 
 namespace sarvoke {
 
 struct Pop3Connection {
   CURL* easy = nullptr;
+  // Drives each command, so that the window keeps painting, and keeps the session's connection between
+  // commands.
+  CURLM* multi = nullptr;
   std::string base;  // pop3://host:port
   ~Pop3Connection() {
-    // Cleaning up the handle ends its cached connection with QUIT.
+    // Cleaning up the multi handle ends its cached connection with QUIT.
+    if (multi) curl_multi_cleanup(multi);
     if (easy) curl_easy_cleanup(easy);
   }
 };
@@ -42,12 +46,6 @@ size_t OnData(char* p, size_t size, size_t count, void* user) {
   return n;
 }
 
-// Keeps the window painting when the session runs on the GUI thread, and gives up when the user does.
-int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  LetPendingEventsRun();
-  return WaitCancelled() ? 1 : 0;
-}
-
 // One command on the session's connection; its answer (a retrieved mail) goes to `sink` when given.
 bool Command(Pop3Connection& c, const std::string& path, const char* custom, bool noBody, Sink* sink) {
   Sink scratch;
@@ -57,7 +55,7 @@ bool Command(Pop3Connection& c, const std::string& path, const char* custom, boo
   curl_easy_setopt(c.easy, CURLOPT_NOBODY, noBody ? 1L : 0L);
   curl_easy_setopt(c.easy, CURLOPT_WRITEFUNCTION, OnData);
   curl_easy_setopt(c.easy, CURLOPT_WRITEDATA, &s);
-  return curl_easy_perform(c.easy) == CURLE_OK && !s.tooLong;
+  return PerformPumping(c.multi, c.easy) == CURLE_OK && !s.tooLong;
 }
 
 }  // namespace
@@ -71,6 +69,7 @@ bool Pop3Connect(Pop3Session& session, const Text& host, int port, const Text& u
   auto c = std::make_unique<Pop3Connection>();
   c->easy = curl_easy_init();
   if (!c->easy) return false;
+  c->multi = curl_multi_init();
   // A host is a name or an address, never a path or a user part of the address.
   if (host.find_first_of("/@?#") != Text::npos) return false;
   c->base = "pop3://" + host + ":" + std::to_string(port);
@@ -87,8 +86,6 @@ bool Pop3Connect(Pop3Session& session, const Text& host, int port, const Text& u
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 20L);
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, 120000L);
-  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
   // NOOP logs in on a new connection and asks for nothing else.
   if (!Command(*c, "/", "NOOP", true, nullptr)) return false;
   session.Reset(std::move(c));

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/event_pump.h"
+#include "platform/curl_pump.h"
 #include "platform/smtp_client.h"
 #include "text/code_page.h"
 
@@ -52,11 +52,6 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
   std::memcpy(buffer, u->data.data() + u->sent, n);
   u->sent += n;
   return n;
-}
-
-int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  LetPendingEventsRun();
-  return WaitCancelled() ? 1 : 0;
 }
 
 }  // namespace
@@ -128,11 +123,13 @@ Text SmtpSend(const Text& host, int port, const Text& user, const Text& password
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(waitMs));
   curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, 10L);
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, 60000L);
-  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
   char detail[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, detail);
-  const CURLcode rc = curl_easy_perform(e);
+  // Through a multi handle, so that the window keeps painting on the GUI thread; its cleanup ends the
+  // connection with QUIT.
+  CURLM* multi = curl_multi_init();
+  const CURLcode rc = PerformPumping(multi, e);
+  if (multi) curl_multi_cleanup(multi);
   curl_slist_free_all(recipients);
   curl_easy_cleanup(e);
   if (rc == CURLE_OK) return Text();
