@@ -314,7 +314,17 @@ struct FaultServer::Impl {
   MailFault mailFault = MailFault::None;
   std::string mail;
   std::vector<std::string> targets;
+  std::vector<std::string> mailCommands;
   bool started = false;
+
+  // The command's verb in capitals, recorded with the protocol's name.
+  std::string Verb(const char* protocol, const std::string& line) {
+    std::string verb = line.substr(0, line.find(' '));
+    std::transform(verb.begin(), verb.end(), verb.begin(), [](unsigned char ch) { return std::toupper(ch); });
+    std::lock_guard lock(mutex);
+    mailCommands.push_back(std::string(protocol) + " " + verb);
+    return verb;
+  }
 
   std::string Host() const { return "127.0.0.1:" + std::to_string(http.Port()); }
 
@@ -426,9 +436,7 @@ struct FaultServer::Impl {
     if (!c.Send("+OK fault POP3 ready\r\n", drip)) return;
     std::string line;
     while (c.ReadLine(line)) {
-      std::string verb = line.substr(0, line.find(' '));
-      std::transform(verb.begin(), verb.end(), verb.begin(),
-                     [](unsigned char ch) { return std::toupper(ch); });
+      const std::string verb = Verb("POP3", line);
       std::string answer;
       if (verb == "CAPA") {
         answer = "+OK\r\nUSER\r\nUIDL\r\n.\r\n";
@@ -470,9 +478,7 @@ struct FaultServer::Impl {
       return;
     std::string line;
     while (c.ReadLine(line)) {
-      std::string verb = line.substr(0, line.find(' '));
-      std::transform(verb.begin(), verb.end(), verb.begin(),
-                     [](unsigned char ch) { return std::toupper(ch); });
+      const std::string verb = Verb("SMTP", line);
       std::string answer;
       if (verb == "QUIT") {
         c.Send("221 bye\r\n", drip);
@@ -557,5 +563,10 @@ std::vector<std::string> FaultServer::HttpTargets() const {
 }
 
 int FaultServer::MailConnections() const { return impl_->pop3.Connections() + impl_->smtp.Connections(); }
+
+std::vector<std::string> FaultServer::MailCommands() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->mailCommands;
+}
 
 }  // namespace sarvoke::lab

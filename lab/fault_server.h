@@ -76,9 +76,11 @@ class FaultServer {
   // The one mail the POP3 server holds (raw, CR LF line ends).
   void SetPop3Mail(const std::string& rfc5322);
 
-  // Requests (paths with their queries) and mail connections received so far.
+  // Requests (paths with their queries), mail connections, and the mail servers' commands (verbs in
+  // capitals, "POP3 " or "SMTP " in front) received so far.
   std::vector<std::string> HttpTargets() const;
   int MailConnections() const;
+  std::vector<std::string> MailCommands() const;
 
  private:
   struct Impl;

@@ -236,6 +236,15 @@ class FaultModes : public ::testing::Test {
       app->mailbox.smtpPort = faults->SmtpPort();
     }
   }
+  // The program ends its session with QUIT, also after a command failed.
+  static void ExpectSessionsEndWithQuit(const std::string& protocol) {
+    std::vector<std::string> commands;
+    for (const std::string& c : faults->MailCommands())
+      if (c.rfind(protocol, 0) == 0) commands.push_back(c);
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.back(), protocol + " QUIT");
+  }
+
   // Runs `row` for each fault, on a program started afresh each time.
   template <typename Fault, typename Row>
   void ForEachFault(std::initializer_list<Fault> rows, Row row) {
@@ -375,6 +384,7 @@ class FaultModes : public ::testing::Test {
         RunWorkerHandler([&] { ASSERT_TRUE(app->window.Fire(Text(kRefreshButton), Event::Clicked)); });
     EXPECT_EQ(Messages(), std::vector<Text>{Text(kPop3Failed)});
     EXPECT_EQ(BoardPage(), pageBefore);
+    if (fault == MailFault::Pop3RefusesTheMail) ExpectSessionsEndWithQuit("POP3");
     EXPECT_FALSE(app->window.IsDisabled(Text(kRefreshButton)));
     ExpectNothingLost(mails);
     PrintRow("board refresh", FaultName(fault), MessagesText(Messages()) + ", the page stays", seconds);
