@@ -12,21 +12,19 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
-#include "lab_server.h"
-#include "net/endpoints.h"
+#include "check_bench_lab.h"
 #include "share/direct_link.h"
 #include "share/liveness_check.h"
 
 namespace {
 
-constexpr int kRows = 100;
-constexpr int kPageDelayMs = 200;
+constexpr int kRows = sarvoke::bench::kCheckBenchRows;
+constexpr int kPageDelayMs = sarvoke::bench::kCheckBenchPageDelayMs;
 
 // <chrono> does not compile under the project's code page flag, so the clock is read directly.
 double Now() {
@@ -93,22 +91,8 @@ int main(int argc, char** argv) {
   if (getloadavg(load, 3) == 3) std::printf("load average %.2f %.2f %.2f\n", load[0], load[1], load[2]);
   const std::string dir = "/tmp/sarvoke-liveness-bench";
   std::filesystem::create_directories(dir);
-  const std::string catalogue = dir + "/catalogue.tsv";
-  {
-    std::ofstream out(catalogue);
-    for (int i = 0; i < kRows; ++i)
-      out << 8000 + i << "\t8100\tbench\tcheckbench_" << i << ".bin\t" << i + 1 << "M\t2013-05-01 10:00\t1\tstalled:"
-          << kPageDelayMs << "\n";
-  }
-  sarvoke::lab::LabOptions options;
-  options.catalogueFile = catalogue;
-  sarvoke::lab::LabServer lab(options);
-  if (!lab.Start()) return 1;
-  sarvoke::Endpoints e = sarvoke::DefaultEndpoints();
-  e.searchEngineHost = lab.SearchEngineHost();
-  e.publisherHost = lab.PublisherHost();
-  e.shareSiteDomain = lab.ShareSiteDomain();
-  sarvoke::SetCurrentEndpoints(e);
+  auto lab = sarvoke::bench::StartCheckBenchLab(dir);
+  if (!lab) return 1;
 
   auto app = sarvoke::CreateApp(dir);
   PostedChanges changes;
@@ -159,7 +143,7 @@ int main(int argc, char** argv) {
   sarvoke::WaitForRowCheck(*app, 10000);
   app->window.SetView(sarvoke::WindowView{});
   sarvoke::ProgramExit(*app);
-  lab.Stop();
+  lab->Stop();
   std::filesystem::remove_all(dir);
   return 0;
 }

@@ -12,17 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "app/app.h"
 #include "gui/main_frame.h"
-#include "lab_server.h"
-#include "net/endpoints.h"
+#include "check_bench_lab.h"
 
 namespace {
 
-constexpr int kRows = 100;
+constexpr int kRows = sarvoke::bench::kCheckBenchRows;
 constexpr int kTickMs = 2;
 
 double WallSeconds() {
@@ -37,21 +35,8 @@ class BenchApp : public wxApp {
   bool OnInit() override {
     dir_ = std::filesystem::temp_directory_path() / ("sarvoke-window-liveness-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir_);
-    sarvoke::lab::LabOptions options;
-    options.catalogueFile = (dir_ / "catalogue.tsv").string();
-    {
-      std::ofstream out(options.catalogueFile);
-      for (int i = 0; i < kRows; ++i)
-        out << 8000 + i << "\t8100\tbench\tcheckbench_" << i << ".bin\t" << i + 1
-            << "M\t2013-05-01 10:00\t1\tstalled:200\n";
-    }
-    lab_ = std::make_unique<sarvoke::lab::LabServer>(options);
-    if (!lab_->Start()) return false;
-    sarvoke::Endpoints e = sarvoke::DefaultEndpoints();
-    e.searchEngineHost = lab_->SearchEngineHost();
-    e.publisherHost = lab_->PublisherHost();
-    e.shareSiteDomain = lab_->ShareSiteDomain();
-    sarvoke::SetCurrentEndpoints(e);
+    lab_ = sarvoke::bench::StartCheckBenchLab(dir_.string());
+    if (!lab_) return false;
     app_ = sarvoke::CreateApp(dir_.string());
     app_->workersAtStart = false;
     frame_ = sarvoke::OpenMainWindow(app_);
