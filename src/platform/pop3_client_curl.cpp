@@ -79,11 +79,11 @@ bool Pop3Connect(Pop3Session& session, const Text& host, int port, const Text& u
   curl_easy_setopt(e, CURLOPT_USERNAME, user.c_str());
   curl_easy_setopt(e, CURLOPT_PASSWORD, password.c_str());
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(waitMs));
-  // Every answer is due within the wait limit; a mail that comes slower than a byte a second for 20 s
-  // stops too (curl averages over a few seconds, so a mail that drips after a quick start is given up
-  // within half a minute).
+  // Every answer is due within the wait limit; a mail that comes slower than 100 bytes a second for 20 s
+  // stops too, so that a server that drips it (a byte a second sits right on a limit of one) is given up
+  // within half a minute (curl averages over a few seconds, which a quick start keeps up a little longer).
   curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((waitMs + 999) / 1000));
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 100L);
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 20L);
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, 120000L);
   // NOOP logs in on a new connection and asks for nothing else.
