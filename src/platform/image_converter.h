@@ -16,7 +16,9 @@
 namespace sarvoke {
 
 inline constexpr std::size_t kPictureFileLimit = 16u << 20;
-inline constexpr std::uint64_t kPicturePixelLimit = 16u << 20;
+// An avatar is 30 x 30 pixels; 2048 x 2048 leaves room for any picture a profile may carry, and keeps a
+// few bytes that claim a huge picture from costing seconds and hundreds of megabytes.
+inline constexpr std::uint64_t kPicturePixelLimit = 2048u * 2048u;
 
 // A decoded picture: 8-bit RGB, rows top to bottom.
 struct RgbPicture {
@@ -26,7 +28,8 @@ struct RgbPicture {
 };
 
 // Decodes PNG or JPEG bytes (told apart by their signature); a transparent PNG is laid over white.
-// False for any other format, a broken picture, or one over the limits.
+// False for any other format, a broken picture (a JPEG whose data ends early included: libjpeg would fill
+// the rest with grey), or one over the limits.
 bool DecodePicture(const Bytes& file, RgbPicture& out);
 
 // `picture` as a baseline JPEG of `quality` (1-100); false when the encoder refuses it.

@@ -6,6 +6,7 @@
 
 // clang-format off
 #include <jpeglib.h>
+#include <jerror.h>
 #include <png.h>
 // clang-format on
 
@@ -53,11 +54,16 @@ struct JpegError {
 
 void JpegErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 void JpegQuiet(j_common_ptr) {}
+// Data that ends early is a broken picture, not a grey one.
+void JpegMessage(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+}
 
 void UseJpegError(JpegError& e) {
   jpeg_std_error(&e.mgr);
   e.mgr.error_exit = JpegErrorExit;
   e.mgr.output_message = JpegQuiet;  // a warning about a damaged file is not the terminal's business
+  e.mgr.emit_message = JpegMessage;
 }
 
 // Kept apart from the setjmp frame: nothing with a destructor may live in a function that longjmp leaves.

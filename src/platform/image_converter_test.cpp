@@ -109,6 +109,11 @@ TEST_F(ImageConverterTest, WhatIsNoPictureConvertsToNothingAndKeepsTheLastJpeg) 
   Bytes earlierFile;
   ASSERT_TRUE(ReadWholeFile(target, earlierFile));
   const Bytes png = MakePng(30, 30, PNG_FORMAT_RGB, {1, 2, 3});
+  RgbPicture wide;
+  ASSERT_TRUE(DecodePicture(MakePng(2000, 60, PNG_FORMAT_RGB, {9, 9, 9}), wide));
+  Bytes wideJpeg;
+  ASSERT_TRUE(EncodePictureAsJpeg(wide, 75, wideJpeg));
+  ASSERT_GT(wideJpeg.size(), 1000u);  // tables, then enough data to cut into
   struct Row {
     const char* label;
     Bytes file;
@@ -119,6 +124,7 @@ TEST_F(ImageConverterTest, WhatIsNoPictureConvertsToNothingAndKeepsTheLastJpeg) 
       {"a PNG cut off", Bytes(png.begin(), png.begin() + static_cast<long>(png.size() / 2)), 2},
       {"a JPEG of only its start", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F'}, 2},
       {"a header of 100000 x 100000 pixels", PngHeaderOnly(100000, 100000), 2},
+      {"a JPEG cut off in its data", Bytes(wideJpeg.begin(), wideJpeg.end() - 40), 2},
       {"an HTML error page", {'<', 'h', 't', 'm', 'l', '>'}, 2},
   };
   for (const Row& r : rows) {
