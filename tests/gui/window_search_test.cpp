@@ -180,16 +180,22 @@ TEST(WindowSearch, ADoubleClickDownloadsAndTheMenuListsTheSharersShares) {
   SetUrlHandler(nullptr);
 }
 
+// Opens the window with its workers on the "建议反馈" tab, the board's files in `dir`.
+void OpenOnBoardTab(const std::shared_ptr<App>& app, const std::string& dir, wxWeakRef<wxFrame>& frame) {
+  app->boardFolder = dir + "/";
+  frame = OpenMainWindow(app);
+  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
+  app->window.SetSelected("高级选择夹1", 1);
+}
+
 // The "建议反馈" tab shows the board that the lab's mailbox holds, refreshed when the window opens.
 TEST(WindowSearch, TheBoardTabShowsTheMailboxsBoard) {
   const std::string dir = test::MakeTempDirectory();
   LabProcess lab(dir, SARVOKE_SOURCE_DIR "/lab/board.txt");
   ASSERT_TRUE(lab.ready) << "the lab did not start";
   auto app = CreateApp(dir);
-  app->boardFolder = dir + "/";
-  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
-  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
-  app->window.SetSelected("高级选择夹1", 1);
+  wxWeakRef<wxFrame> frame;
+  ASSERT_NO_FATAL_FAILURE(OpenOnBoardTab(app, dir, frame));
   ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "Velmora留言系统超文本浏览框1") != nullptr; }));
   auto* web = dynamic_cast<wxWebView*>(ControlWidget(frame, "Velmora留言系统超文本浏览框1"));
   ASSERT_TRUE(web) << "no web view on this machine";
@@ -233,10 +239,8 @@ TEST(WindowSearch, TheBoardTabOffersTheQqAccountOfThisDesktop) {
   LabProcess lab(dir, SARVOKE_SOURCE_DIR "/lab/board.txt");
   ASSERT_TRUE(lab.ready) << "the lab did not start";
   auto app = CreateApp(dir);
-  app->boardFolder = dir + "/";
-  wxWeakRef<wxFrame> frame = OpenMainWindow(app);
-  ASSERT_TRUE(PumpUntil([&] { return frame->IsShownOnScreen(); }));
-  app->window.SetSelected("高级选择夹1", 1);
+  wxWeakRef<wxFrame> frame;
+  ASSERT_NO_FATAL_FAILURE(OpenOnBoardTab(app, dir, frame));
   ASSERT_TRUE(PumpUntil([&] { return ControlWidget(frame, "Velmora留言系统图片框1") != nullptr; }));
   auto* choice = dynamic_cast<wxChoice*>(ControlWidget(frame, "Velmora留言系统组合框1"));
   auto* avatar = dynamic_cast<wxStaticBitmap*>(ControlWidget(frame, "Velmora留言系统图片框1"));
